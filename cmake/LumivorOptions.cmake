@@ -1,0 +1,36 @@
+# Project-wide compile options, sanitizers and the Qt Test helper.
+
+# Every project target links lumivor_options: warnings and, in the test build, sanitizers.
+add_library(lumivor_options INTERFACE)
+target_compile_options(lumivor_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(lumivor_options INTERFACE QT_NO_FOREACH)
+
+option(LUMIVOR_SANITIZE "Build the project's code with AddressSanitizer and UBSan" OFF)
+if(LUMIVOR_SANITIZE)
+    set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_compile_options(lumivor_options INTERFACE ${_san})
+    target_link_options(lumivor_options INTERFACE ${_san})
+endif()
+
+# Environment every test runs in: offscreen windows, sanitizer settings, a private
+# XDG_DATA_HOME so no test sees or touches the operator's own port links.
+set(LUMIVOR_TEST_ENV
+    "QT_QPA_PLATFORM=offscreen"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-xdg-data"
+    "QT_LOGGING_RULES=qt.qpa.*=false")
+
+# lumivor_add_qtest(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
+# Builds one Qt Test executable and registers it with CTest.
+function(lumivor_add_qtest name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test lumivor_options)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${LUMIVOR_TEST_ENV}" TIMEOUT ${ARG_TIMEOUT})
+endfunction()
