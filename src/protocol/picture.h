@@ -1,0 +1,34 @@
+#pragma once
+
+#include "protocol/arguments.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+
+#include <array>
+
+namespace lumivor::protocol {
+
+// A full screen is one data byte per column of every page.
+inline constexpr int screenDataBytes = screenWidth * pageCount;
+
+// The 240 x 64 canvas a picture is sent from: filled with the background, the
+// picture drawn at its own size from the top-left corner, cut off at the right
+// and bottom edges. Where a smaller (or transparent) picture does not reach, the
+// background shows. A null picture gives a plain background canvas.
+QImage canvasFromPicture(const QImage& picture, const QColor& background);
+
+// The screen's data bytes in upload order: page 0 columns 0..239, then page 1,
+// and so on. Bit k of byte 240p + x is the pixel (x, 8p + k): 1 for every colour
+// whose red, green and blue are not all 0, whatever its alpha; 0 for pure black.
+// Always 1920 bytes: only the canvas's top-left 240 x 64 pixels count, and
+// pixels a smaller canvas lacks give 0, like black.
+QByteArray packCanvas(const QImage& canvas);
+
+// The three writes that put the controller in place for a screen upload, in
+// order: touch reports off (05 00), text column 0 (12 00), text page 0 (06 00).
+// Each needs its own pause; the data bytes follow as 03 b writes.
+std::array<QByteArray, 3> pictureUploadPreamble();
+
+} // namespace lumivor::protocol
