@@ -1,1 +1,55 @@
-int main() { return 0; }
+#include "app/mainwindow.h"
+#include "app/qtdialogs.h"
+#include "link/comports.h"
+#include "link/qtserialport.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Qt aborts with a platform-plugin error when it finds no display; say what to
+// do instead, in one sentence.
+bool displayAvailable(int argc, char** argv)
+{
+#if defined(Q_OS_LINUX)
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0)
+            return true;
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return true;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!displayAvailable(argc, argv)) {
+        std::fputs("Lumivor needs a graphical display and none is available here; "
+                   "run it under a virtual display instead: xvfb-run -a ./run\n",
+                   stderr);
+        return 2;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumivor"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(LUMIVOR_VERSION_MAJOR)
+                                            .arg(LUMIVOR_VERSION_MINOR)
+                                            .arg(LUMIVOR_VERSION_PATCH));
+
+    const auto ports = lumivor::link::ComPortTable::probe();
+    lumivor::link::QtSerialPort port([&ports](int number) { return ports.devicePath(number); });
+    lumivor::app::QtDialogs dialogs;
+    lumivor::app::MainWindow window(port, dialogs, ports);
+    dialogs.setOwner(&window);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,1 +1,4 @@
-target_sources(lumivor_core PRIVATE)
+target_sources(lumivor_core PRIVATE
+    app/mainwindow.h app/mainwindow.cpp
+    app/qtdialogs.h app/qtdialogs.cpp
+)

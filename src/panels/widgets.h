@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace lumivor::panels {
+
+// Small factories for the controls every panel uses, so each control gets its
+// name and its usual settings in one place.
+
+// A captioned frame.
+QGroupBox* makeFrame(const char* name, const QString& caption);
+// A disabled box that mirrors a scroll bar's value as decimal text ("0").
+QLineEdit* makeMirrorBox(const char* name);
+// A horizontal scroll bar stepping by 1 on arrows and track clicks, whose
+// value changes only when the thumb is released.
+QScrollBar* makeScrollBar(const char* name, int minimum, int maximum);
+// A push button with an optional tooltip.
+QPushButton* makeButton(const char* name, const QString& caption,
+                        const QString& toolTip = QString());
+
+} // namespace lumivor::panels

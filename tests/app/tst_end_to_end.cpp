@@ -1,0 +1,67 @@
+// The console on its real port backend, talking over a pseudo-terminal to a
+// scripted controller that answers the identification query.
+#include "app/mainwindow.h"
+#include "fakedialogs.h"
+#include "link/comports.h"
+#include "link/qtserialport.h"
+#include "pty.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace lumivor;
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void connectsTakesOverTheContrastAndShowsTouchReports();
+};
+
+void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
+{
+    testing::PseudoTerminal controller;
+    QTemporaryDir portDir;
+    QVERIFY(QFile::link(controller.slavePath(), portDir.path() + QStringLiteral("/com4")));
+    const auto ports = link::ComPortTable::probe(portDir.path(), {});
+    link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
+    testing::FakeDialogs dialogs;
+    app::MainWindow window(port, dialogs, ports);
+
+    QByteArray heard;
+    QTimer controllerLoop;
+    QObject::connect(&controllerLoop, &QTimer::timeout, [&] {
+        const QByteArray bytes = controller.readAvailable();
+        heard += bytes;
+        if (bytes.contains("ID"))
+            controller.write("KESTRIN 240x64,40!\r\n");
+    });
+    controllerLoop.start(5);
+
+    auto* connect = window.findChild<QPushButton*>(QStringLiteral("cmd_conecta"));
+    QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cbo_mostraporta"))->currentText(),
+             QStringLiteral("4"));
+    QTest::mouseClick(connect, Qt::LeftButton);
+    QCOMPARE(connect->text(), QStringLiteral("Disconnect"));
+    QCOMPARE(window.findChild<QScrollBar*>(QStringLiteral("HScroll5"))->value(), 40);
+    QTRY_COMPARE(heard, QByteArray("ID\x10\x28"));
+
+    QTRY_VERIFY(window.findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
+    controller.write(QByteArray("T 12,34!\x00\xff", 10));
+    auto* response = window.findChild<QLineEdit*>(QStringLiteral("Text7"));
+    QTRY_COMPARE(response->text().size(), 10);
+    QCOMPARE(response->text(), QString::fromLatin1(QByteArray("T 12,34!\x00\xff", 10)));
+
+    QTest::mouseClick(connect, Qt::LeftButton);
+    QVERIFY(!port.portOpen());
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_end_to_end.moc"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "link/serialport.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <functional>
+#include <optional>
+
+namespace lumivor::testing {
+
+// A port double: records every write as its own chunk, so a test can assert
+// "one write of 1E 00 00 00 EF 3F"; lets a test queue received bytes (now or
+// in answer to a write); can be told to fail opening or writing.
+class FakeSerialPort final : public link::SerialPort
+{
+public:
+    void setCommPort(int number) override;
+    int commPort() const override { return commPort_; }
+    void setSettings(const QString& settings) override { settings_ = settings; }
+    QString settings() const override { return settings_; }
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return open_; }
+    void output(const QByteArray& bytes) override;
+    QByteArray input() override;
+    int inBufferCount() override;
+
+    // Bytes the "controller" sends; they wait until input() takes them.
+    void queueInput(const QByteArray& bytes) { inbox_.append(bytes); }
+    // Called after each write with its bytes (to answer a query, say).
+    std::function<void(const QByteArray&)> onOutput;
+
+    void failNextOpen(const link::SerialPortError& error) { openFailure_ = error; }
+    void failWrites(const link::SerialPortError& error) { writeFailure_ = error; }
+    void failReads(const link::SerialPortError& error) { readFailure_ = error; }
+
+    QList<QByteArray> writes; // every output() call, in order
+    int openCount = 0;
+    int closeCount = 0;
+
+private:
+    int commPort_ = 1;
+    QString settings_ = QStringLiteral("9600,N,8,1");
+    bool open_ = false;
+    QByteArray inbox_;
+    std::optional<link::SerialPortError> openFailure_;
+    std::optional<link::SerialPortError> writeFailure_;
+    std::optional<link::SerialPortError> readFailure_;
+};
+
+} // namespace lumivor::testing

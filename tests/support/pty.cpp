@@ -1,0 +1,70 @@
+#include "pty.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace lumivor::testing {
+
+PseudoTerminal::PseudoTerminal()
+{
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        return;
+    slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
+    slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (slave_ >= 0 && ::tcgetattr(slave_, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave_, TCSANOW, &raw);
+    }
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    if (slave_ >= 0)
+        ::close(slave_);
+    if (master_ >= 0)
+        ::close(master_);
+}
+
+bool PseudoTerminal::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+QByteArray PseudoTerminal::read(int count, int timeoutMs)
+{
+    QByteArray received;
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        pollfd ready{master_, POLLIN, 0};
+        const int wait = std::max(0, static_cast<int>(timeoutMs - clock.elapsed()));
+        if (::poll(&ready, 1, wait) <= 0)
+            continue;
+        char chunk[4096];
+        const ssize_t n = ::read(master_, chunk, sizeof chunk);
+        if (n > 0)
+            received.append(chunk, n);
+    } while (received.size() < count && clock.elapsed() < timeoutMs);
+    return received;
+}
+
+} // namespace lumivor::testing

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/mainwindow.h"
+#include "fakedialogs.h"
+#include "fakeserialport.h"
+#include "link/comports.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace lumivor::testing {
+
+// A main window on the port and dialogs doubles, with COM1 and COM3 present
+// (both mapped to the null device), built fresh for every test.
+struct WindowFixture
+{
+    explicit WindowFixture(QList<int> present = {1, 3});
+
+    template<typename T> T* find(const char* name) const
+    {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QTimer* timer(const char* name) const { return find<QTimer>(name); }
+
+    // Clicks a button by name with the mouse, as the operator would.
+    void click(const char* name) const;
+    QString status(int panel) const;
+    QString text(const char* name) const; // text of a line edit or push button
+
+    // Makes the controller answer the identification query with `reply`.
+    void answerIdentification(const QByteArray& reply);
+
+    QTemporaryDir portDir;
+    FakeSerialPort port;
+    FakeDialogs dialogs;
+    link::ComPortTable ports;
+    std::unique_ptr<app::MainWindow> window;
+};
+
+} // namespace lumivor::testing
