@@ -7,6 +7,7 @@
 #include "link/responsemonitor.h"
 #include "link/serialport.h"
 #include "panels/text/displaypanel.h"
+#include "panels/text/textentrypanel.h"
 #include "panels/widgets.h"
 #include "protocol/rates.h"
 
@@ -189,8 +190,8 @@ QWidget* MainWindow::buildSettingsTab()
     auto* grid = new QGridLayout(page);
     grid->addWidget(buildCommunicationFrame(), 0, 0);
     grid->addWidget(buildChangeBaudRateFrame(), 1, 0);
-    grid->addWidget(makeFrame("Frame24", tr("Backlight")), 0, 1);
-    grid->addWidget(makeFrame("Frame5", tr("Sound")), 1, 1);
+    grid->addWidget(display_->backlightFrame(), 0, 1);
+    grid->addWidget(display_->soundFrame(), 1, 1);
     grid->addWidget(buildControllerIdFrame(), 2, 0, 1, 2);
     grid->setRowStretch(3, 1);
     return page;
@@ -238,16 +239,10 @@ QGroupBox* MainWindow::buildControllerIdFrame()
 QWidget* MainWindow::buildModesTab()
 {
     auto* tabs = makeTabs("SSTab2");
-    tabs->addTab(buildTextTab(), tr("Text"));
+    tabs->addTab(new panels::TextEntryPanel({sender_, dialogs_}), tr("Text"));
     tabs->addTab(buildGraphicTab(), tr("Graphic"));
     tabs->addTab(buildCoordinatesTab(), tr("Coordinates"));
     return tabs;
-}
-
-QWidget* MainWindow::buildTextTab()
-{
-    return stackedPage({makeFrame("Frame6", tr("Start")), makeFrame("Frame1", tr("Input Text")),
-                        makeFrame("Frame3", tr("Font"))});
 }
 
 QWidget* MainWindow::buildGraphicTab()
@@ -308,10 +303,10 @@ QWidget* MainWindow::buildDisplayTab()
 {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    grid->addWidget(makeFrame("Frame21", tr("Screen")), 0, 0);
-    grid->addWidget(makeFrame("Frame22", tr("Normal/Reverse")), 0, 1);
+    grid->addWidget(display_->screenFrame(), 0, 0);
+    grid->addWidget(display_->modeFrame(), 0, 1);
     grid->addWidget(display_->contrastFrame(), 1, 0);
-    grid->addWidget(makeFrame("Frame23", tr("Page")), 1, 1);
+    grid->addWidget(display_->pageFrame(), 1, 1);
     grid->setRowStretch(2, 1);
     return page;
 }

@@ -72,7 +72,6 @@ private:
     QWidget* buildSettingsTab();
     QWidget* buildModesTab();
     QWidget* buildUtilitiesTab();
-    QWidget* buildTextTab();
     QWidget* buildGraphicTab();
     QWidget* buildCoordinatesTab();
     QWidget* buildTouchAnimationTab();

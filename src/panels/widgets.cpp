@@ -4,8 +4,61 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include <algorithm>
 
 namespace lumivor::panels {
+
+namespace {
+
+class WrappingButton final : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+    QSize sizeHint() const override
+    {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        return style()->sizeFromContents(QStyle::CT_PushButton, &option, textSize(), this);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
+                             text(), QPalette::ButtonText);
+    }
+
+private:
+    // Two lines, split at the blank nearest the middle of the caption.
+    QSize textSize() const
+    {
+        const QString caption = text();
+        const qsizetype middle = caption.size() / 2;
+        qsizetype split = caption.lastIndexOf(QLatin1Char(' '), middle);
+        const qsizetype after = caption.indexOf(QLatin1Char(' '), middle);
+        if (split < 0 || (after >= 0 && after - middle < middle - split))
+            split = after;
+        const QFontMetrics metrics(font());
+        if (split < 0)
+            return metrics.size(Qt::TextSingleLine, caption);
+        const int width = std::max(metrics.horizontalAdvance(caption.left(split)),
+                                   metrics.horizontalAdvance(caption.mid(split + 1)));
+        return {width + 2, 2 * metrics.lineSpacing()};
+    }
+};
+
+} // namespace
 
 QGroupBox* makeFrame(const char* name, const QString& caption)
 {
@@ -42,6 +95,13 @@ QPushButton* makeButton(const char* name, const QString& caption, const QString&
     button->setObjectName(QString::fromLatin1(name));
     if (!toolTip.isEmpty())
         button->setToolTip(toolTip);
+    return button;
+}
+
+QPushButton* makeWrappingButton(const char* name, const QString& caption)
+{
+    auto* button = new WrappingButton(caption);
+    button->setObjectName(QString::fromLatin1(name));
     return button;
 }
 

@@ -22,5 +22,8 @@ QScrollBar* makeScrollBar(const char* name, int minimum, int maximum);
 // A push button with an optional tooltip.
 QPushButton* makeButton(const char* name, const QString& caption,
                         const QString& toolTip = QString());
+// A push button that shows its caption on two lines, balanced at the blank
+// nearest the middle; its text stays the caption as written.
+QPushButton* makeWrappingButton(const char* name, const QString& caption);
 
 } // namespace lumivor::panels

@@ -4,6 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QStyleOptionSlider>
+#include <QTabWidget>
 
 namespace lumivor::testing {
 
@@ -20,7 +24,38 @@ void WindowFixture::click(const char* name) const
 {
     auto* button = find<QAbstractButton>(name);
     QVERIFY2(button, name);
+    bringToFront(button);
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void WindowFixture::clickScrollBar(const char* name, bool onTrack) const
+{
+    auto* bar = find<QScrollBar>(name);
+    QVERIFY2(bar, name);
+    bringToFront(bar);
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    const auto part = onTrack ? QStyle::SC_ScrollBarAddPage : QStyle::SC_ScrollBarAddLine;
+    const QRect area = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+    QVERIFY2(area.isValid(), name);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, area.center());
+}
+
+void WindowFixture::bringToFront(QWidget* widget) const
+{
+    for (QWidget* page = widget; page; page = page->parentWidget()) {
+        auto* stack = qobject_cast<QStackedWidget*>(page->parentWidget());
+        if (auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr)
+            tabs->setCurrentWidget(page);
+    }
 }
 
 QString WindowFixture::status(int panel) const
@@ -35,6 +70,8 @@ QString WindowFixture::text(const char* name) const
         return edit->text();
     if (const auto* button = find<QAbstractButton>(name))
         return button->text();
+    if (const auto* label = find<QLabel>(name))
+        return label->text();
     return QStringLiteral("<no control %1>").arg(QString::fromLatin1(name));
 }
 

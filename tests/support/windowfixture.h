@@ -25,10 +25,15 @@ struct WindowFixture
     }
     QTimer* timer(const char* name) const { return find<QTimer>(name); }
 
-    // Clicks a button by name with the mouse, as the operator would.
+    // Clicks a button by name with the mouse, as the operator would, after
+    // bringing its tab to the front.
     void click(const char* name) const;
+    // Clicks a scroll bar's right arrow, or its track right of the thumb.
+    void clickScrollBar(const char* name, bool onTrack = false) const;
+    // Shows the tab pages that hold the widget.
+    void bringToFront(QWidget* widget) const;
     QString status(int panel) const;
-    QString text(const char* name) const; // text of a line edit or push button
+    QString text(const char* name) const; // text of a line edit, button or label
 
     // Makes the controller answer the identification query with `reply`.
     void answerIdentification(const QByteArray& reply);
