@@ -36,6 +36,7 @@ private Q_SLOTS:
     void disconnectDuringSettleStepStopsIt();
     void chosenPortAndRateReachThePort();
     void closingTheWindowDuringDetectionEndsTheWait();
+    void closingTheWindowWhileConnectedSendsNothing();
     void aClickInsideAWaitThatReconnectsSupersedesTheOldAttempt();
 };
 
@@ -278,6 +279,21 @@ void ConnectionTest::closingTheWindowDuringDetectionEndsTheWait()
     QVERIFY(f.dialogs.messages.isEmpty());
     QTest::qWait(1600);
     QVERIFY(f.dialogs.messages.isEmpty());
+}
+
+void ConnectionTest::closingTheWindowWhileConnectedSendsNothing()
+{
+    WindowFixture f;
+    f.answerIdentification("240x64,0!");
+    f.click("cmd_conecta");
+    QTRY_VERIFY(f.timer("Timer2")->isActive());
+    const auto writes = f.port.writes;
+    f.window->show();
+    QVERIFY(f.window->close());
+    QCOMPARE(f.port.writes, writes);
+    QVERIFY(!f.port.portOpen());
+    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
+        QVERIFY2(!f.timer(name)->isActive(), name);
 }
 
 // A time-out inside the first attempt's pause, then a new Connect click still
