@@ -147,15 +147,12 @@ void Connection::detectionTimedOut()
                      Dialogs::Icon::Information, Dialogs::Buttons::Ok);
 }
 
+// The same end state as a press of "Disconnect", then one message; a
+// detection that was waiting sees the closed port and ends.
 void Connection::dropLink(const SerialPortError& error)
 {
     monitor_.detectionTimeout().stop();
-    monitor_.stopReading();
-    closePort();
-    view_.setConnectCaption(connectCaption);
-    view_.setPortChoiceEnabled(true);
-    view_.setLinkStatus(disconnectedStatus);
-    view_.setControllerId(QStringLiteral("N/A"));
+    disconnectBranch();
     dialogs_.message(portErrorMessage(QStringLiteral("The connection to the selected COM Port "
                                                      "was lost."),
                                       error),
