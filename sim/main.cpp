@@ -1,0 +1,124 @@
+// kestrin-sim: a virtual Kestrin display controller on a pseudo-terminal, registered as a
+// COM port for the console, with a live view of its LCD (or none, with --headless).
+#include "model/controller.h"
+#include "transport/portlink.h"
+#include "transport/pseudoterminal.h"
+#include "transport/session.h"
+#include "transport/signalwatcher.h"
+#include "view/lcdwidget.h"
+#include "view/simwindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace {
+
+struct Options
+{
+    bool headless = false;
+    bool lineTiming = false;
+    std::optional<int> com;
+    int zoom = kestrin::LcdWidget::kDefaultZoom;
+};
+
+bool wantsHeadless(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--headless") == 0)
+            return true;
+    return false;
+}
+
+std::optional<int> parseNumber(const QString& text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+Options parseOptions(const QCoreApplication& app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Virtual Kestrin display controller on a pseudo-terminal, registered as a COM port "
+        "for the Lumivor console.");
+    parser.addHelpOption();
+    const QCommandLineOption headless("headless", "Run without a window.");
+    const QCommandLineOption com("com", "Serve as COM<n> (1-16) instead of the lowest free number.",
+                                 "n");
+    const QCommandLineOption timing("line-timing",
+                                    "Take as long as a real line: 10 bits per byte at the rate.");
+    const QCommandLineOption zoom("zoom", "Initial zoom of the LCD view (1-10, default 3).", "z");
+    parser.addOptions({headless, com, timing, zoom});
+    parser.process(app);
+    Options options;
+    options.headless = parser.isSet(headless);
+    options.lineTiming = parser.isSet(timing);
+    if (parser.isSet(com)) {
+        options.com = parseNumber(parser.value(com), kestrin::PortLink::kFirstPort,
+                                  kestrin::PortLink::kLastPort);
+        if (!options.com) {
+            std::fprintf(stderr, "kestrin-sim: --com takes a number from 1 to 16\n");
+            std::exit(2);
+        }
+    }
+    if (parser.isSet(zoom))
+        options.zoom = parseNumber(parser.value(zoom), 1, 10).value_or(options.zoom);
+    return options;
+}
+
+int run(QCoreApplication& app)
+{
+    const Options options = parseOptions(app);
+    kestrin::PseudoTerminal terminal;
+    std::string error;
+    if (!terminal.open(error)) {
+        std::fprintf(stderr, "kestrin-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::optional<kestrin::PortLink> link = kestrin::PortLink::create(
+        kestrin::PortLink::portDirectory(), terminal.devicePath(), options.com, error);
+    if (!link) {
+        std::fprintf(stderr, "kestrin-sim: %s\n", error.c_str());
+        return 1;
+    }
+    kestrin::Controller controller;
+    kestrin::Session session(controller, terminal.masterFd(), options.lineTiming);
+    kestrin::SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &kestrin::SignalWatcher::terminationRequested, &app,
+                     &QCoreApplication::quit);
+    const QString portName = QStringLiteral("COM%1").arg(link->number());
+    std::printf("kestrin-sim: COM%d on %s\n", link->number(), terminal.devicePath().c_str());
+    std::fflush(stdout);
+
+    std::unique_ptr<kestrin::SimWindow> window;
+    if (!options.headless) {
+        window = std::make_unique<kestrin::SimWindow>(
+            session, portName + " (" + QString::fromStdString(terminal.devicePath()) + ")",
+            options.zoom);
+        window->show();
+    }
+    // The link goes with 'link' when this returns, however the loop ended.
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (wantsHeadless(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return run(app);
+    }
+    QApplication app(argc, argv);
+    return run(app);
+}
