@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures a running kestrin-sim through its pseudo-terminal, as the console uses it.
 
-Usage: measure_link.py DEVICE [--rate N] [--blocks N]
+Usage: sim_link.py DEVICE [--rate N] [--blocks N]
 
   DEVICE    the device path kestrin-sim printed (or its com<n> link)
   --rate    line rate to use; the simulator, which starts at 9600, is switched to it
