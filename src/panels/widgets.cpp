@@ -1,5 +1,7 @@
 #include "panels/widgets.h"
 
+#include "link/commandsender.h"
+
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -103,6 +105,26 @@ QPushButton* makeWrappingButton(const char* name, const QString& caption)
     auto* button = new WrappingButton(caption);
     button->setObjectName(QString::fromLatin1(name));
     return button;
+}
+
+void sendOnClick(QAbstractButton* button, link::CommandSender& sender,
+                 std::function<QByteArray()> build)
+{
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [&sender, build = std::move(build)] {
+                         sender.send([&build] { return std::optional(build()); });
+                     });
+}
+
+// The bars' ranges keep the values inside the types, so the fallback is never taken.
+protocol::Page pageOf(const QScrollBar* bar)
+{
+    return protocol::Page::from(bar->value()).value_or(protocol::Page(0));
+}
+
+protocol::Column columnOf(const QScrollBar* bar)
+{
+    return protocol::Column::from(bar->value()).value_or(protocol::Column(0));
 }
 
 } // namespace lumivor::panels

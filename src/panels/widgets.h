@@ -1,11 +1,21 @@
 #pragma once
 
+#include "protocol/arguments.h"
+
+#include <QByteArray>
 #include <QString>
 
+#include <functional>
+
+class QAbstractButton;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+
+namespace lumivor::link {
+class CommandSender;
+} // namespace lumivor::link
 
 namespace lumivor::panels {
 
@@ -25,5 +35,14 @@ QPushButton* makeButton(const char* name, const QString& caption,
 // A push button that shows its caption on two lines, balanced at the blank
 // nearest the middle; its text stays the caption as written.
 QPushButton* makeWrappingButton(const char* name, const QString& caption);
+
+// Makes every click of the button send, through the one sending rule, the
+// command `build` makes at that moment (only while the port is open).
+void sendOnClick(QAbstractButton* button, link::CommandSender& sender,
+                 std::function<QByteArray()> build);
+
+// The page a 0..7 scroll bar stands at, and the column of a 0..239 one.
+protocol::Page pageOf(const QScrollBar* bar);
+protocol::Column columnOf(const QScrollBar* bar);
 
 } // namespace lumivor::panels

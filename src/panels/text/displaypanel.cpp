@@ -14,17 +14,7 @@
 
 namespace lumivor::panels {
 
-namespace {
-
 using protocol::DisplayMode;
-
-// The scroll bars run 0..7, so the page always fits.
-protocol::Page pageOf(const QScrollBar* bar)
-{
-    return protocol::Page::from(bar->value()).value_or(protocol::Page(0));
-}
-
-} // namespace
 
 DisplayPanel::DisplayPanel(const PanelContext& context, QObject* parent)
     : QObject(parent), context_(context)
@@ -37,20 +27,13 @@ DisplayPanel::DisplayPanel(const PanelContext& context, QObject* parent)
     pageFrame_ = buildPageFrame();
 }
 
-void DisplayPanel::sendOnClick(QAbstractButton* button, std::function<QByteArray()> command)
-{
-    connect(button, &QAbstractButton::clicked, this, [this, command = std::move(command)] {
-        context_.sender.send([&command] { return std::optional(command()); });
-    });
-}
-
 QGroupBox* DisplayPanel::buildBacklightFrame()
 {
     auto* frame = makeFrame("Frame24", tr("Backlight"));
     auto* on = makeButton("Command13", tr("ON"), tr("LCD Backlight ON (0x09 + 0x01)"));
     auto* off = makeButton("Command27", tr("OFF"), tr("LCD Backlight OFF (0x09 + 0x00)"));
-    sendOnClick(on, [] { return protocol::backlight(true); });
-    sendOnClick(off, [] { return protocol::backlight(false); });
+    sendOnClick(on, context_.sender, [] { return protocol::backlight(true); });
+    sendOnClick(off, context_.sender, [] { return protocol::backlight(false); });
     auto* layout = new QVBoxLayout(frame);
     layout->addWidget(on);
     layout->addWidget(off);
@@ -61,7 +44,7 @@ QGroupBox* DisplayPanel::buildSoundFrame()
 {
     auto* frame = makeFrame("Frame5", tr("Sound"));
     auto* beep = makeButton("Command28", tr("Beep"));
-    sendOnClick(beep, [] { return protocol::beep(); });
+    sendOnClick(beep, context_.sender, [] { return protocol::beep(); });
     (new QVBoxLayout(frame))->addWidget(beep);
     return frame;
 }
@@ -72,9 +55,9 @@ QGroupBox* DisplayPanel::buildScreenFrame()
     auto* on = makeButton("Command12", tr("ON"), tr("Display ON (0x0D + 0x01)"));
     auto* off = makeButton("Command25", tr("OFF"), tr("Display OFF (0x0D + 0x00)"));
     auto* clear = makeButton("Command11", tr("Clear"));
-    sendOnClick(on, [] { return protocol::displayPower(true); });
-    sendOnClick(off, [] { return protocol::displayPower(false); });
-    sendOnClick(clear, [] { return protocol::clearScreen(); });
+    sendOnClick(on, context_.sender, [] { return protocol::displayPower(true); });
+    sendOnClick(off, context_.sender, [] { return protocol::displayPower(false); });
+    sendOnClick(clear, context_.sender, [] { return protocol::clearScreen(); });
     auto* layout = new QVBoxLayout(frame);
     layout->addWidget(on);
     layout->addWidget(off);
@@ -110,7 +93,8 @@ QGroupBox* DisplayPanel::buildModeFrame()
         auto* button = b.mode == DisplayMode::RightReverseLeftNormal
                            ? makeWrappingButton(b.name, caption)
                            : makeButton(b.name, caption);
-        sendOnClick(button, [mode = b.mode] { return protocol::displayMode(mode); });
+        sendOnClick(button, context_.sender,
+                    [mode = b.mode] { return protocol::displayMode(mode); });
         grid->addWidget(button, b.row, b.column, b.rowSpan, b.columnSpan);
     }
     return frame;
@@ -136,8 +120,8 @@ QGroupBox* DisplayPanel::buildPageFrame()
     page_ = makeScrollBar("PageScroll", 0, 7);
     auto* clearPage = makeButton("Command24", tr("Clear Page"));
     auto* flipPage = makeButton("Command21", tr("Flip Page"));
-    sendOnClick(clearPage, [this] { return protocol::clearPage(pageOf(page_)); });
-    sendOnClick(flipPage, [this] { return protocol::flipPage(pageOf(page_)); });
+    sendOnClick(clearPage, context_.sender, [this] { return protocol::clearPage(pageOf(page_)); });
+    sendOnClick(flipPage, context_.sender, [this] { return protocol::flipPage(pageOf(page_)); });
     connect(page_, &QScrollBar::valueChanged, this,
             [this](int value) { pageMirror_->setText(QString::number(value)); });
 

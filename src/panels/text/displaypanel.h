@@ -2,12 +2,8 @@
 
 #include "panels/panelcontext.h"
 
-#include <QByteArray>
 #include <QObject>
 
-#include <functional>
-
-class QAbstractButton;
 class QGroupBox;
 class QLineEdit;
 class QScrollBar;
@@ -45,8 +41,6 @@ private:
     QGroupBox* buildModeFrame();
     QGroupBox* buildContrastFrame();
     QGroupBox* buildPageFrame();
-    // Makes a click of the button send what `command` builds at that moment.
-    void sendOnClick(QAbstractButton* button, std::function<QByteArray()> command);
     void contrastChanged(int value);
 
     PanelContext context_;

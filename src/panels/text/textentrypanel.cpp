@@ -85,18 +85,9 @@ QWidget* TextEntryPanel::buildStartFrame()
 
     mirrorInto(page_, pageMirror, pageOk);
     mirrorInto(column_, columnMirror_, columnOk);
-    connect(pageOk, &QPushButton::clicked, this, [this] {
-        context_.sender.send([this] {
-            return std::optional(protocol::setTextPage(
-                protocol::Page::from(page_->value()).value_or(protocol::Page(0))));
-        });
-    });
-    connect(columnOk, &QPushButton::clicked, this, [this] {
-        context_.sender.send([this] {
-            return std::optional(protocol::setTextColumn(
-                protocol::Column::from(column_->value()).value_or(protocol::Column(0))));
-        });
-    });
+    sendOnClick(pageOk, context_.sender, [this] { return protocol::setTextPage(pageOf(page_)); });
+    sendOnClick(columnOk, context_.sender,
+                [this] { return protocol::setTextColumn(columnOf(column_)); });
 
     auto* grid = new QGridLayout(frame);
     grid->addWidget(startHeading_, 0, 0, 1, 6);
