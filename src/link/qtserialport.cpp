@@ -1,6 +1,9 @@
 #include "link/qtserialport.h"
 
 #include <climits>
+#ifndef Q_OS_WIN
+#include <termios.h>
+#endif
 #include <optional>
 
 namespace lumivor::link {
@@ -200,6 +203,15 @@ int QtSerialPort::inBufferCount()
     requireOpen();
     pullPendingBytes();
     return static_cast<int>(std::min<qint64>(port_.bytesAvailable(), INT_MAX));
+}
+
+void QtSerialPort::drain()
+{
+    requireOpen();
+    port_.flush();
+#ifndef Q_OS_WIN
+    ::tcdrain(port_.handle());
+#endif
 }
 
 } // namespace lumivor::link

@@ -28,6 +28,8 @@ public:
     void output(const QByteArray& bytes) override;
     QByteArray input() override;
     int inBufferCount() override;
+    void drain() override;
+    void setFailureWatcher(FailureWatcher watcher) override { watcher_ = std::move(watcher); }
 
     // How long a write may wait for the device to take its bytes.
     static constexpr int writeTimeoutMs = 2000;
@@ -40,6 +42,7 @@ private:
     SerialPortError openError() const;
 
     Resolver resolver_;
+    FailureWatcher watcher_;
     QSerialPort port_;
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");

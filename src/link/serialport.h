@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 namespace lumivor::link {
@@ -40,13 +41,22 @@ private:
     QString description_;
 };
 
-// The one serial port of the console. Every operation may throw SerialPortError.
+// The one serial port of the console. Every operation may throw SerialPortError;
+// only the link service calls them, and it turns every error into a result.
 //
 // Received data is handled as bytes: each received byte is one element of the
-// QByteArray, in arrival order (bytes 0x00 and 0x80-0xFF included).
+// QByteArray, in arrival order (bytes 0x00 and 0x80-0xFF included). The port
+// holds at most receiveBufferBytes unread bytes, like the receive buffer of a
+// UART driver: what arrives beyond that while nobody reads is lost, so a
+// chattering controller cannot make the console's memory grow.
 class SerialPort
 {
 public:
+    using FailureWatcher = std::function<void(const SerialPortError&)>;
+
+    // Enough for a whole flash block (480 characters) several times over.
+    static constexpr int receiveBufferBytes = 4096;
+
     virtual ~SerialPort() = default;
 
     // Number n of the port "COMn"; may only be set while the port is closed.
@@ -71,6 +81,16 @@ public:
 
     // Number of received bytes waiting to be read.
     virtual int inBufferCount() = 0;
+
+    // Returns once every byte written has left the machine. Closing a port
+    // restores its old line settings at once, so a command that must go out
+    // at the current rate (the baud-rate command) is drained first.
+    virtual void drain() = 0;
+
+    // Called from the event loop, once per failure, when the open port fails
+    // or hangs up on its own (an adapter pulled, the other end of a
+    // pseudo-terminal closed) while nobody is reading or writing it.
+    virtual void setFailureWatcher(FailureWatcher watcher) = 0;
 };
 
 } // namespace lumivor::link

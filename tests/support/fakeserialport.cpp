@@ -43,6 +43,14 @@ void FakeSerialPort::output(const QByteArray& bytes)
         onOutput(bytes);
 }
 
+void FakeSerialPort::hangUp(const SerialPortError& error)
+{
+    readFailure_ = error;
+    writeFailure_ = error;
+    if (watcher_)
+        watcher_(error);
+}
+
 QByteArray FakeSerialPort::input()
 {
     if (!open_)

@@ -25,9 +25,18 @@ public:
     void output(const QByteArray& bytes) override;
     QByteArray input() override;
     int inBufferCount() override;
+    void drain() override { ++drainCount; }
+    void setFailureWatcher(FailureWatcher watcher) override { watcher_ = std::move(watcher); }
 
-    // Bytes the "controller" sends; they wait until input() takes them.
-    void queueInput(const QByteArray& bytes) { inbox_.append(bytes); }
+    // The device fails on its own (an adapter pulled): the watcher hears of it.
+    void hangUp(const link::SerialPortError& error);
+
+    // Bytes the "controller" sends; they wait until input() takes them. Like
+    // the real port, it holds at most receiveBufferBytes; the rest is lost.
+    void queueInput(const QByteArray& bytes)
+    {
+        inbox_.append(bytes.left(receiveBufferBytes - inbox_.size()));
+    }
     // Called after each write with its bytes (to answer a query, say).
     std::function<void(const QByteArray&)> onOutput;
 
@@ -38,12 +47,14 @@ public:
     QList<QByteArray> writes; // every output() call, in order
     int openCount = 0;
     int closeCount = 0;
+    int drainCount = 0;
 
 private:
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     bool open_ = false;
     QByteArray inbox_;
+    FailureWatcher watcher_;
     std::optional<link::SerialPortError> openFailure_;
     std::optional<link::SerialPortError> writeFailure_;
     std::optional<link::SerialPortError> readFailure_;
