@@ -9,6 +9,7 @@
 // own port links are neither seen nor touched.
 #include "app/mainwindow.h"
 #include "fakedialogs.h"
+#include "link/clock.h"
 #include "link/comports.h"
 #include "link/qtserialport.h"
 #include "protocol/graphicscommands.h"
@@ -74,16 +75,19 @@ int main(int argc, char** argv)
         link::ComPortTable::probe(dataHome.path() + QStringLiteral("/lumivor/ports"), {});
     link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
     testing::FakeDialogs dialogs;
-    app::MainWindow window(port, dialogs, ports);
+    link::SystemClock clock;
+    app::MainWindow window(port, dialogs, ports, clock);
     auto* connect = window.findChild<QPushButton*>(QStringLiteral("cmd_conecta"));
 
     constexpr int attempts = 20;
     std::vector<double> connectMs;
     for (int i = 0; i < attempts; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        QTest::mouseClick(connect, Qt::LeftButton); // returns once detected
-        connectMs.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTest::mouseClick(connect, Qt::LeftButton); // the detection runs on timers
+        while (connect->text() != QStringLiteral("Disconnect") && elapsed.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        connectMs.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
         if (connect->text() != QStringLiteral("Disconnect")) {
             std::fprintf(stderr, "attempt %d did not connect\n", i);
             return 1;
@@ -98,12 +102,14 @@ int main(int argc, char** argv)
     // A screen's worth of data-byte writes, one write each, as fast as the
     // backend takes them (no pacing): the cost of a write itself.
     QTest::mouseClick(connect, Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return connect->text() == QStringLiteral("Disconnect"); }, 3000))
+        return 1;
     std::vector<double> writeUs;
     for (int i = 0; i < 1920; ++i) {
-        QElapsedTimer clock;
-        clock.start();
+        QElapsedTimer elapsed;
+        elapsed.start();
         port.output(protocol::writeDataByte(static_cast<std::uint8_t>(i)));
-        writeUs.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e3);
+        writeUs.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e3);
     }
     const Stats writeStats = statsOf(writeUs);
     double totalUs = 0;

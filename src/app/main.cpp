@@ -1,7 +1,9 @@
 #include "app/mainwindow.h"
 #include "app/qtdialogs.h"
+#include "link/clock.h"
 #include "link/comports.h"
 #include "link/qtserialport.h"
+#include "product.h"
 
 #include <QApplication>
 
@@ -40,15 +42,13 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivor"));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(LUMIVOR_VERSION_MAJOR)
-                                            .arg(LUMIVOR_VERSION_MINOR)
-                                            .arg(LUMIVOR_VERSION_PATCH));
+    QApplication::setApplicationVersion(lumivor::product::versionText());
 
     const auto ports = lumivor::link::ComPortTable::probe();
     lumivor::link::QtSerialPort port([&ports](int number) { return ports.devicePath(number); });
     lumivor::app::QtDialogs dialogs;
-    lumivor::app::MainWindow window(port, dialogs, ports);
+    lumivor::link::SystemClock clock;
+    lumivor::app::MainWindow window(port, dialogs, ports, clock);
     dialogs.setOwner(&window);
     window.show();
     return QApplication::exec();

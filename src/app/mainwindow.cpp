@@ -1,38 +1,33 @@
 #include "app/mainwindow.h"
 
-#include "link/comports.h"
 #include "link/connection.h"
 #include "link/dialogs.h"
-#include "link/pausewait.h"
-#include "link/responsemonitor.h"
-#include "link/serialport.h"
+#include "link/linkservice.h"
+#include "panels/link/linkpanel.h"
+#include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
 #include "panels/text/textentrypanel.h"
 #include "panels/widgets.h"
-#include "protocol/rates.h"
+#include "product.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
-
-#include <climits>
 
 namespace lumivor::app {
 
-using panels::makeButton;
 using panels::makeFrame;
 
 namespace {
@@ -42,22 +37,6 @@ QTabWidget* makeTabs(const char* name)
     auto* tabs = new QTabWidget;
     tabs->setObjectName(QString::fromLatin1(name));
     return tabs;
-}
-
-QLabel* makeLabel(const char* name, const QString& caption)
-{
-    auto* label = new QLabel(caption);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
-
-QComboBox* makeRateList(const char* name, bool editable)
-{
-    auto* list = new QComboBox;
-    list->setObjectName(QString::fromLatin1(name));
-    list->setEditable(editable);
-    list->addItems(protocol::rates::rateTexts());
-    return list;
 }
 
 // A page whose frames stack from the top, the rest of the height left free.
@@ -74,51 +53,40 @@ QWidget* stackedPage(std::initializer_list<QWidget*> frames)
 } // namespace
 
 MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs,
-                       const link::ComPortTable& ports, QWidget* parent)
-    : QMainWindow(parent), port_(port), dialogs_(dialogs), sender_(port)
+                       const link::ComPortTable& ports, link::Clock& clock, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("frmSettings"));
-    monitor_ = new link::ResponseMonitor(port_, *this, this);
-    pause_ = std::make_unique<link::PauseWait>(monitor_->pauseTick());
-    connection_ = new link::Connection(port_, *this, dialogs_, *monitor_, *pause_, this);
-    const auto dropLink = [this](const link::SerialPortError& error) {
-        connection_->dropLink(error);
-    };
-    sender_.setFailureHandler(dropLink);
-    monitor_->setFailureHandler(dropLink);
-    display_ = new panels::DisplayPanel({sender_, dialogs_}, this);
+    link_ = new link::LinkService(port, clock, this);
+    linkPanel_ = new panels::LinkPanel(*link_, dialogs_, ports, this);
+    const panels::PanelContext context{*link_, dialogs_, *this};
+    display_ = new panels::DisplayPanel(context, this);
+    // The one cross-panel action of the connection: the contrast a detection
+    // reports goes to the contrast scroll bar, which sends it back.
+    connect(linkPanel_, &panels::LinkPanel::contrastReported, display_,
+            &panels::DisplayPanel::takeOverContrast);
 
     buildMenu();
-    buildHiddenBoxes();
     auto* tabs = makeTabs("SSTab1");
     tabs->addTab(buildSettingsTab(), tr("Settings"));
     tabs->addTab(buildModesTab(), tr("Modes"));
     tabs->addTab(buildUtilitiesTab(), tr("Utilities"));
     setCentralWidget(tabs);
     buildStatusBar();
-
-    // Window load: list the ports, select the first one and 9600 in both
-    // rate lists, set the caption. Nothing is opened or sent.
-    fillPortList(ports);
-    selectDefaultRates();
-    setWindowTitle(applicationTitle);
+    setWindowTitle(product::title());
 }
 
 MainWindow::~MainWindow() = default;
 
-// Ends the program at once, without sending anything: the timers stop and
-// the port closes, so a wait further up the stack sees the closed port and
-// ends before the window goes away.
+// Ends the program at once, without sending anything. A running operation is
+// stopped first, if the operator agrees; otherwise the window stays.
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    for (QTimer* timer : {&monitor_->detectionTimeout(), &monitor_->poll(), &monitor_->settle(),
-                          &monitor_->pauseTick()})
-        timer->stop();
-    try {
-        if (port_.portOpen())
-            port_.setPortOpen(false);
-    } catch (const link::SerialPortError&) {
+    if (!linkPanel_->connection().stopOperationBefore(tr("exit"))) {
+        event->ignore();
+        return;
     }
+    linkPanel_->connection().shutDown();
     event->accept();
 }
 
@@ -150,6 +118,16 @@ void MainWindow::buildStatusBar()
     statusBar()->addWidget(statusPanels_[0], 3);
     statusBar()->addWidget(statusPanels_[1], 1);
     statusBar()->addWidget(statusPanels_[2], 1);
+    cancel_ = new QToolButton;
+    cancel_->setObjectName(QStringLiteral("cmdCancelOperation"));
+    cancel_->setText(tr("Cancel"));
+    cancel_->setToolTip(tr("Stop the running operation (Esc)"));
+    cancel_->hide();
+    connect(cancel_, &QToolButton::clicked, this, &MainWindow::cancelOperation);
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape_->setEnabled(false);
+    connect(escape_, &QShortcut::activated, this, &MainWindow::cancelOperation);
+    statusBar()->addPermanentWidget(cancel_);
     progress_ = new QProgressBar;
     progress_->setObjectName(QStringLiteral("ProgressBar1"));
     progress_->setRange(0, 2047);
@@ -158,7 +136,8 @@ void MainWindow::buildStatusBar()
     progress_->setMaximumWidth(140);
     statusBar()->addPermanentWidget(progress_);
     statusBar()->addPermanentWidget(statusPanels_[3]);
-    setLinkStatus(QStringLiteral("Controller Disconnected "));
+    statusPanels_[0]->setText(tr("Controller Disconnected "));
+    connect(linkPanel_, &panels::LinkPanel::statusChanged, statusPanels_[0], &QLabel::setText);
 
     auto* clock = new QTimer(this);
     clock->setObjectName(QStringLiteral("clockTimer"));
@@ -172,74 +151,23 @@ void MainWindow::showTimeOfDay()
     statusPanels_[3]->setText(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
 }
 
-// txtBuffer and Text10 are holding places for received text and transfer
-// state; the operator never sees them.
-void MainWindow::buildHiddenBoxes()
-{
-    buffer_ = new QPlainTextEdit(this);
-    buffer_->setObjectName(QStringLiteral("txtBuffer"));
-    buffer_->hide();
-    auto* text10 = new QLineEdit(QStringLiteral("Text10"), this);
-    text10->setObjectName(QStringLiteral("Text10"));
-    text10->hide();
-}
-
 QWidget* MainWindow::buildSettingsTab()
 {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    grid->addWidget(buildCommunicationFrame(), 0, 0);
-    grid->addWidget(buildChangeBaudRateFrame(), 1, 0);
+    grid->addWidget(linkPanel_->communicationFrame(), 0, 0);
+    grid->addWidget(linkPanel_->baudRateFrame(), 1, 0);
     grid->addWidget(display_->backlightFrame(), 0, 1);
     grid->addWidget(display_->soundFrame(), 1, 1);
-    grid->addWidget(buildControllerIdFrame(), 2, 0, 1, 2);
+    grid->addWidget(linkPanel_->controllerIdFrame(), 2, 0, 1, 2);
     grid->setRowStretch(3, 1);
     return page;
-}
-
-QGroupBox* MainWindow::buildCommunicationFrame()
-{
-    auto* frame = makeFrame("fraCommunication", tr("Communication"));
-    portList_ = new QComboBox;
-    portList_->setObjectName(QStringLiteral("cbo_mostraporta"));
-    rateList_ = makeRateList("cboBR", false);
-    connectButton_ = makeButton("cmd_conecta", tr("Connect"));
-    connect(connectButton_, &QPushButton::clicked, connection_, &link::Connection::toggle);
-
-    auto* grid = new QGridLayout(frame);
-    grid->addWidget(makeLabel("Label1", tr("COM Port")), 0, 0);
-    grid->addWidget(portList_, 0, 1);
-    grid->addWidget(makeLabel("Label2", tr("Baud Rate")), 1, 0);
-    grid->addWidget(rateList_, 1, 1);
-    grid->addWidget(connectButton_, 0, 2, 2, 1);
-    return frame;
-}
-
-QGroupBox* MainWindow::buildChangeBaudRateFrame()
-{
-    auto* frame = makeFrame("fraChangeBaudRate", tr("Change Baud Rate"));
-    newRateList_ = makeRateList("cmbBoudRate", true);
-    auto* layout = new QHBoxLayout(frame);
-    layout->addWidget(newRateList_);
-    layout->addWidget(makeButton("Command4", tr("OK")));
-    return frame;
-}
-
-QGroupBox* MainWindow::buildControllerIdFrame()
-{
-    auto* frame = makeFrame("fraControllerId", tr("Controller ID"));
-    controllerId_ = new QLineEdit(QStringLiteral("N/A"));
-    controllerId_->setObjectName(QStringLiteral("txtController_ID"));
-    auto* layout = new QHBoxLayout(frame);
-    layout->addWidget(controllerId_, 1);
-    layout->addWidget(makeButton("cmdGetID", tr("Get ID")));
-    return frame;
 }
 
 QWidget* MainWindow::buildModesTab()
 {
     auto* tabs = makeTabs("SSTab2");
-    tabs->addTab(new panels::TextEntryPanel({sender_, dialogs_}), tr("Text"));
+    tabs->addTab(new panels::TextEntryPanel({*link_, dialogs_, *this}), tr("Text"));
     tabs->addTab(buildGraphicTab(), tr("Graphic"));
     tabs->addTab(buildCoordinatesTab(), tr("Coordinates"));
     return tabs;
@@ -282,20 +210,14 @@ QWidget* MainWindow::buildTouchAnimationTab()
     return page;
 }
 
-// The "Controller response" box sits inside the touch screen frame, where
+// The "Controller response" frame sits inside the touch screen frame, where
 // touch reports are expected.
 QGroupBox* MainWindow::buildTouchScreenFrame()
 {
     auto* frame = makeFrame("fraTouchScreen", tr("Touch Screen"));
-    auto* responseFrame = makeFrame("Frame9", tr("Controller response"));
-    response_ = new QLineEdit;
-    response_->setObjectName(QStringLiteral("Text7"));
-    response_->setReadOnly(true);
-    response_->setMaxLength(INT_MAX);
-    (new QVBoxLayout(responseFrame))->addWidget(response_);
     auto* layout = new QVBoxLayout(frame);
     layout->addStretch();
-    layout->addWidget(responseFrame);
+    layout->addWidget(linkPanel_->responseFrame());
     return frame;
 }
 
@@ -311,87 +233,44 @@ QWidget* MainWindow::buildDisplayTab()
     return page;
 }
 
-void MainWindow::fillPortList(const link::ComPortTable& ports)
+void MainWindow::operationStarted(std::function<void()> cancel)
 {
-    portList_->clear();
-    for (int n = link::ComPortTable::firstNumber; n <= link::ComPortTable::lastNumber; ++n) {
-        if (!ports.portExists(n))
-            continue;
-        portList_->addItem(QString::number(n));
-        portList_->setItemData(portList_->count() - 1, ports.devicePath(n), Qt::ToolTipRole);
-    }
-    portList_->setCurrentIndex(portList_->count() > 0 ? 0 : -1);
+    cancelOperation_ = std::move(cancel);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    cancel_->setVisible(static_cast<bool>(cancelOperation_));
+    escape_->setEnabled(static_cast<bool>(cancelOperation_));
 }
 
-void MainWindow::selectDefaultRates()
+void MainWindow::setProgressRange(int maximum)
 {
-    rateList_->setCurrentIndex(protocol::rates::defaultIndex);
-    newRateList_->setCurrentIndex(protocol::rates::defaultIndex);
+    progress_->setRange(0, maximum);
 }
 
-QString MainWindow::connectCaption() const
+void MainWindow::setProgress(int value)
 {
-    return connectButton_->text();
+    progress_->setValue(value);
 }
 
-void MainWindow::setConnectCaption(const QString& caption)
+void MainWindow::setProgressText(const QString& text)
 {
-    connectButton_->setText(caption);
+    statusPanels_[2]->setText(text);
 }
 
-void MainWindow::setPortChoiceEnabled(bool enabled)
+void MainWindow::operationEnded()
 {
-    portList_->setEnabled(enabled);
-    rateList_->setEnabled(enabled);
+    if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    cancelOperation_ = nullptr;
+    cancel_->hide();
+    escape_->setEnabled(false);
+    progress_->setValue(0);
 }
 
-std::optional<int> MainWindow::selectedPortNumber() const
+// Copied first: cancelling ends the operation, which clears the callback.
+void MainWindow::cancelOperation()
 {
-    if (portList_->currentIndex() < 0)
-        return std::nullopt;
-    bool ok = false;
-    const int number = portList_->currentText().toInt(&ok);
-    return ok ? std::optional(number) : std::nullopt;
-}
-
-int MainWindow::selectedRateIndex() const
-{
-    return rateList_->currentIndex();
-}
-
-void MainWindow::setLinkStatus(const QString& text)
-{
-    statusPanels_[0]->setText(text);
-}
-
-QString MainWindow::responseText() const
-{
-    return response_->text();
-}
-
-void MainWindow::setResponseText(const QString& text)
-{
-    response_->setText(text);
-}
-
-void MainWindow::setBufferText(const QString& text)
-{
-    buffer_->setPlainText(text);
-}
-
-bool MainWindow::takeOverContrast(int value)
-{
-    return display_->setContrast(value);
-}
-
-void MainWindow::showContrastValue()
-{
-    display_->showContrastValue();
-}
-
-void MainWindow::setControllerId(const QString& text)
-{
-    controllerId_->setText(text);
+    if (const std::function<void()> cancel = cancelOperation_)
+        cancel();
 }
 
 } // namespace lumivor::app

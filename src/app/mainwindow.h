@@ -1,74 +1,64 @@
 #pragma once
 
-#include "link/commandsender.h"
-#include "link/linkview.h"
+#include "panels/progressview.h"
 
 #include <QMainWindow>
 
 #include <array>
-#include <memory>
+#include <functional>
 
-class QComboBox;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
-class QPushButton;
+class QShortcut;
 class QTabWidget;
+class QToolButton;
 
 namespace lumivor::link {
+class Clock;
 class ComPortTable;
-class Connection;
 class Dialogs;
-class PauseWait;
-class ResponseMonitor;
+class LinkService;
 class SerialPort;
 } // namespace lumivor::link
 
 namespace lumivor::panels {
 class DisplayPanel;
+class LinkPanel;
 } // namespace lumivor::panels
 
 namespace lumivor::app {
 
-inline const QString applicationTitle = QStringLiteral("Lumivor 240x64");
-
-// The main window "frmSettings": owns the port's users (connection, response
-// monitor, sending rule), the timers, the status bar, the menu and every
-// panel, arranged on three levels of tabs. The port and the dialogs are handed
-// in, so tests can put doubles in their place.
-class MainWindow : public QMainWindow, private link::LinkView
+// The main window "frmSettings": the container. It owns the link service,
+// the status bar, the menu and every panel, arranges the panels' frames on
+// three levels of tabs, shows long operations (it is the panels' progress
+// view), and wires the few actions that cross panels: the contrast a
+// detection reports goes to the contrast scroll bar. The port, the dialogs
+// and the clock are handed in, so tests can put doubles in their place.
+class MainWindow : public QMainWindow, private panels::ProgressView
 {
     Q_OBJECT
 public:
     MainWindow(link::SerialPort& port, link::Dialogs& dialogs, const link::ComPortTable& ports,
-               QWidget* parent = nullptr);
+               link::Clock& clock, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    link::Connection& connection() { return *connection_; }
+    link::LinkService& link() const { return *link_; }
+    panels::LinkPanel& linkPanel() const { return *linkPanel_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // LinkView
-    QString connectCaption() const override;
-    void setConnectCaption(const QString& caption) override;
-    void setPortChoiceEnabled(bool enabled) override;
-    std::optional<int> selectedPortNumber() const override;
-    int selectedRateIndex() const override;
-    void setLinkStatus(const QString& text) override;
-    QString responseText() const override;
-    void setResponseText(const QString& text) override;
-    void setBufferText(const QString& text) override;
-    bool takeOverContrast(int value) override;
-    void showContrastValue() override;
-    void setControllerId(const QString& text) override;
+    // ProgressView
+    void operationStarted(std::function<void()> cancel) override;
+    void setProgressRange(int maximum) override;
+    void setProgress(int value) override;
+    void setProgressText(const QString& text) override;
+    void operationEnded() override;
 
     void buildMenu();
     void buildStatusBar();
-    void buildHiddenBoxes();
     QWidget* buildSettingsTab();
     QWidget* buildModesTab();
     QWidget* buildUtilitiesTab();
@@ -76,30 +66,19 @@ private:
     QWidget* buildCoordinatesTab();
     QWidget* buildTouchAnimationTab();
     QWidget* buildDisplayTab();
-    QGroupBox* buildCommunicationFrame();
-    QGroupBox* buildChangeBaudRateFrame();
-    QGroupBox* buildControllerIdFrame();
     QGroupBox* buildTouchScreenFrame();
-    void fillPortList(const link::ComPortTable& ports);
-    void selectDefaultRates();
     void showTimeOfDay();
+    void cancelOperation();
 
-    link::SerialPort& port_;
     link::Dialogs& dialogs_;
-    link::CommandSender sender_;
-    link::ResponseMonitor* monitor_ = nullptr;
-    std::unique_ptr<link::PauseWait> pause_;
-    link::Connection* connection_ = nullptr;
+    link::LinkService* link_ = nullptr;
+    panels::LinkPanel* linkPanel_ = nullptr;
     panels::DisplayPanel* display_ = nullptr;
 
-    QComboBox* portList_ = nullptr;        // cbo_mostraporta
-    QComboBox* rateList_ = nullptr;        // cboBR
-    QComboBox* newRateList_ = nullptr;     // cmbBoudRate
-    QPushButton* connectButton_ = nullptr; // cmd_conecta
-    QLineEdit* response_ = nullptr;        // Text7
-    QPlainTextEdit* buffer_ = nullptr;     // txtBuffer
-    QLineEdit* controllerId_ = nullptr;    // txtController_ID
-    QProgressBar* progress_ = nullptr;     // ProgressBar1
+    QProgressBar* progress_ = nullptr; // ProgressBar1
+    QToolButton* cancel_ = nullptr;    // the running operation's Cancel control
+    QShortcut* escape_ = nullptr;
+    std::function<void()> cancelOperation_;
     std::array<QLabel*, 4> statusPanels_{};
 };
 

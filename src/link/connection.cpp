@@ -1,173 +1,197 @@
 #include "link/connection.h"
 
 #include "link/dialogs.h"
+#include "link/linkservice.h"
 #include "link/linkview.h"
-#include "link/pausewait.h"
 #include "link/responsemonitor.h"
+#include "product.h"
 #include "protocol/linkcommands.h"
-#include "protocol/operatornumber.h"
 #include "protocol/rates.h"
-
-#include <QCoreApplication>
 
 namespace lumivor::link {
 
 namespace {
-const QString connectCaption = QStringLiteral("Connect");
-const QString disconnectCaption = QStringLiteral("Disconnect");
-const QString disconnectedStatus = QStringLiteral("Controller Disconnected ");
-
-// A reply counts as an answer as soon as it holds "6" (which "64" contains)
-// or "!".
-bool isAnswer(const QString& reply)
+QString disconnectedStatus()
 {
-    return reply.contains(QLatin1Char('6')) || reply.contains(QLatin1Char('!'));
+    return Connection::tr("Controller Disconnected ");
 }
 } // namespace
 
-Connection::Connection(SerialPort& port, LinkView& view, Dialogs& dialogs, ResponseMonitor& monitor,
-                       PauseWait& pause, QObject* parent)
-    : QObject(parent), port_(port), view_(view), dialogs_(dialogs), monitor_(monitor), pause_(pause)
+Connection::Connection(LinkService& link, LinkView& view, Dialogs& dialogs, QObject* parent)
+    : QObject(parent), link_(link), view_(view), dialogs_(dialogs)
 {
-    connect(&monitor_.detectionTimeout(), &QTimer::timeout, this, &Connection::detectionTimedOut);
+    timeout_ = link.clock().createTimer(this);
+    timeout_->setObjectName(QStringLiteral("Timer1"));
+    timeout_->setInterval(milliseconds(detectionTimeoutMs));
+    step_ = link.clock().createTimer(this);
+    step_->setObjectName(QStringLiteral("Timer4"));
+    step_->setInterval(milliseconds(detectionStepMs));
+    connect(timeout_, &ClockTimer::timeout, this, &Connection::detectionTimedOut);
+    connect(step_, &ClockTimer::timeout, this, &Connection::detectionStep);
+    connect(&link, &LinkService::dropped, this, &Connection::linkDropped);
 }
 
 QString Connection::portErrorMessage(const QString& lead, const SerialPortError& error)
 {
-    return lead + QStringLiteral("\nError code: ") + QString::number(error.number()) +
-           QStringLiteral("\nDescription: ") + error.description();
+    return lead + tr("\nError code: ") + QString::number(error.number()) + tr("\nDescription: ") +
+           error.description();
 }
 
 void Connection::toggle()
 {
-    view_.setPortChoiceEnabled(false);
-    try {
-        if (view_.connectCaption() == disconnectCaption)
-            disconnectBranch();
-        else
-            connectBranch();
-    } catch (const SerialPortError& error) {
-        errorPath(error);
+    if (link_.state() == LinkState::Connected) {
+        if (!stopOperationBefore(tr("disconnect")))
+            return;
+        view_.setPortChoiceEnabled(false);
+        disconnectBranch();
+        return;
     }
+    // An operation holding a closed link (the baud-rate change waiting for
+    // the controller to switch) lets nothing start, a detection included.
+    if (link_.isBusy())
+        return;
+    view_.setPortChoiceEnabled(false);
+    connectBranch();
 }
 
-void Connection::setPortSettings()
+void Connection::connectAgain()
 {
-    const QString settings = protocol::rates::settingsText(view_.selectedRateIndex());
-    if (!settings.isEmpty())
-        port_.setSettings(settings);
+    view_.setPortChoiceEnabled(false);
+    connectBranch();
+}
+
+bool Connection::stopOperationBefore(const QString& action)
+{
+    if (!link_.isBusy())
+        return true;
+    const QString question =
+        tr("%1 is still running.\nStop it and %2? ").arg(link_.busyWith(), action);
+    if (dialogs_.message(question, product::title(), Dialogs::Icon::Exclamation,
+                         Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes)
+        return false;
+    return link_.stopOperation();
+}
+
+void Connection::shutDown()
+{
+    stopDetection();
+    link_.stopOperation();
+    link_.monitor().stop();
+    link_.close();
 }
 
 void Connection::disconnectBranch()
 {
-    monitor_.stopReading();
-    closePort();
-    view_.setConnectCaption(connectCaption);
+    stopDetection();
+    link_.monitor().stop();
+    link_.close();
+    view_.setConnectCaption(tr("Connect"));
     view_.setPortChoiceEnabled(true);
-    view_.setLinkStatus(disconnectedStatus);
-    view_.setControllerId(QStringLiteral("N/A"));
+    view_.setLinkStatus(disconnectedStatus());
+    view_.setControllerId(tr("N/A"));
 }
 
+// Opens the port and sends the identification query; the steps that follow
+// run on Timer4 until an answer or the time-out. A second press while a
+// detection waits finds the port open and takes the error path; the first
+// detection goes on.
 void Connection::connectBranch()
 {
     const std::optional<int> number = view_.selectedPortNumber();
-    if (!number)
-        throw SerialPortError(PortErrorCode::InvalidPortNumber,
-                              QStringLiteral("No COM port is selected."));
-    port_.setCommPort(*number);
-    setPortSettings();
-    if (!port_.portOpen())
-        port_.setPortOpen(true);
-    view_.setResponseText(QString());
-    monitor_.detectionTimeout().start();
-    port_.output(protocol::identify());
-
-    if (!detect(++attempt_))
-        return; // the time-out closed the port and reported, or a newer attempt took over
-    monitor_.detectionTimeout().stop();
-    view_.setConnectCaption(disconnectCaption);
-    view_.setLinkStatus(QStringLiteral("Connected: COM") + QString::number(port_.commPort()) +
-                        QStringLiteral(" ") + port_.settings());
-    if (view_.responseText().contains(QLatin1Char('!')))
-        takeOverSettings();
-}
-
-// Reads after every pause until the reply shows a controller. Returns false
-// when the port closed meanwhile (the time-out, or the window closing), or
-// when a click inside a wait closed it and started a newer attempt, which
-// then owns the port and the reply.
-bool Connection::detect(int attempt)
-{
-    for (;;) {
-        QCoreApplication::processEvents();
-        pause_.wait();
-        if (!port_.portOpen() || attempt != attempt_)
-            return false;
-        view_.setResponseText(view_.responseText() + receivedText(port_.input()));
-        if (monitor_.detectionTimeout().isActive() && isAnswer(view_.responseText()))
-            return true;
+    if (!number) {
+        errorPath(
+            SerialPortError(PortErrorCode::InvalidPortNumber, tr("No COM port is selected.")));
+        return;
     }
+    if (const auto error =
+            link_.open(*number, protocol::rates::settingsText(view_.selectedRateIndex()))) {
+        errorPath(*error);
+        return;
+    }
+    link_.setState(LinkState::Detecting);
+    reply_.clear();
+    view_.setResponseText(QString());
+    timeout_->start();
+    if (link_.write(protocol::identify(), OnFailure::DropLink).done())
+        step_->start();
 }
 
-// The reply is "head,contrast!rest". Each step that cannot be done is skipped
-// silently; the connection counts as made all the same.
-void Connection::takeOverSettings()
+void Connection::detectionStep()
 {
-    QString reply = view_.responseText();
+    const ReadOutcome got = link_.read(OnFailure::DropLink);
+    if (got.failed() || !link_.isOpen())
+        return; // dropped, and said so
+    reply_ += receivedText(got.value);
+    view_.setResponseText(reply_);
+    if (protocol::isDetectionAnswer(reply_))
+        detected();
+    else
+        step_->start();
+}
+
+void Connection::detected()
+{
+    stopDetection();
+    link_.setState(LinkState::Connected);
+    view_.setConnectCaption(tr("Disconnect"));
+    view_.setLinkStatus(tr("Connected: COM") + QString::number(link_.portNumber()) +
+                        QStringLiteral(" ") + link_.settings());
+    if (protocol::carriesSettings(reply_))
+        takeOverSettings(reply_);
+}
+
+// The reply is "head,contrast!rest". A contrast that cannot be used is
+// skipped silently; the connection counts as made all the same.
+void Connection::takeOverSettings(const QString& reply)
+{
     view_.setResponseText(QString());
-    const QStringList fields = reply.split(QLatin1Char(','));
-    if (fields.size() > 1)
-        reply = fields.at(1);
-    const auto contrast = protocol::readOperatorByte(reply.split(QLatin1Char('!')).first());
-    if (contrast.ok())
-        view_.takeOverContrast(contrast.value());
-    view_.showContrastValue();
-    monitor_.settle().start();
-    baudChangePrompt_ = QStringLiteral("Remove jumper #1 from J5 and click OK.");
+    if (const auto contrast = protocol::reportedContrast(reply))
+        view_.takeOverContrast(*contrast);
+    link_.monitor().settleThenPoll();
+    baudChangePrompt_ = tr("Remove jumper #1 from J5 and click OK.");
 }
 
 void Connection::errorPath(const SerialPortError& error)
 {
     view_.setPortChoiceEnabled(true);
-    dialogs_.message(portErrorMessage(QStringLiteral("Can't open the selected COM Port."), error),
-                     QStringLiteral("Critical Error"), Dialogs::Icon::Critical,
-                     Dialogs::Buttons::Ok);
+    dialogs_.message(portErrorMessage(tr("Can't open the selected COM Port."), error),
+                     tr("Critical Error"), Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
 }
 
+// What the operator sees of a detection that got no answer: the response box
+// keeps whatever part of an answer had come.
 void Connection::detectionTimedOut()
 {
-    monitor_.detectionTimeout().stop();
-    view_.setLinkStatus(disconnectedStatus);
-    monitor_.stopReading();
-    closePort();
-    view_.setConnectCaption(connectCaption);
+    stopDetection();
+    view_.setLinkStatus(disconnectedStatus());
+    link_.monitor().stop();
+    link_.close();
+    view_.setConnectCaption(tr("Connect"));
     view_.setPortChoiceEnabled(true);
-    view_.setLinkStatus(QStringLiteral("Controller Disconnected"));
-    dialogs_.message(QStringLiteral("Controller not found"), QStringLiteral("Demo mode"),
-                     Dialogs::Icon::Information, Dialogs::Buttons::Ok);
-}
-
-// The same end state as a press of "Disconnect", then one message; a
-// detection that was waiting sees the closed port and ends.
-void Connection::dropLink(const SerialPortError& error)
-{
-    monitor_.detectionTimeout().stop();
-    disconnectBranch();
-    dialogs_.message(portErrorMessage(QStringLiteral("The connection to the selected COM Port "
-                                                     "was lost."),
-                                      error),
-                     QStringLiteral("Critical Error"), Dialogs::Icon::Critical,
+    view_.setLinkStatus(tr("Controller Disconnected"));
+    dialogs_.message(tr("Controller not found"), tr("Demo mode"), Dialogs::Icon::Information,
                      Dialogs::Buttons::Ok);
 }
 
-// Closing a port that failed may fail again; it is closed as far as it can be.
-void Connection::closePort()
+// The same end state as a press of "Disconnect", then one message unless the
+// operation that held the link reports the failure itself.
+void Connection::linkDropped(const SerialPortError& error, bool operationReports)
 {
-    try {
-        if (port_.portOpen())
-            port_.setPortOpen(false);
-    } catch (const SerialPortError&) {
-    }
+    stopDetection();
+    view_.setConnectCaption(tr("Connect"));
+    view_.setPortChoiceEnabled(true);
+    view_.setLinkStatus(disconnectedStatus());
+    view_.setControllerId(tr("N/A"));
+    if (!operationReports)
+        dialogs_.message(
+            portErrorMessage(tr("The connection to the selected COM Port was lost."), error),
+            tr("Critical Error"), Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
+}
+
+void Connection::stopDetection()
+{
+    timeout_->stop();
+    step_->stop();
 }
 
 } // namespace lumivor::link

@@ -7,37 +7,43 @@
 
 namespace lumivor::link {
 
+class ClockTimer;
 class Dialogs;
+class LinkService;
 class LinkView;
-class PauseWait;
-class ResponseMonitor;
 
 // Connecting to and detecting the controller, and disconnecting again.
 //
 // A connect attempt opens the chosen port at the chosen rate, sends the
-// identification query 49 44 and reads the reply after every 50 ms pause
-// until it shows a controller ("6" or "!") or the 1500 ms time-out closes the
-// port and reports "Controller not found". A reply that carries "!" hands over
-// the controller's contrast ("head,contrast!rest") and, 500 ms later, starts
-// the response poll.
+// identification query 49 44 and reads the reply every 50 ms (Timer4) until
+// it shows a controller ("6" or "!") or the 1500 ms time-out (Timer1) closes
+// the port and reports "Controller not found". A reply that carries "!" hands
+// over the controller's contrast ("head,contrast!rest") and, 500 ms later,
+// starts the response poll. The attempt runs on timers: the click returns at
+// once and the window stays responsive throughout.
 class Connection : public QObject
 {
     Q_OBJECT
 public:
-    Connection(SerialPort& port, LinkView& view, Dialogs& dialogs, ResponseMonitor& monitor,
-               PauseWait& pause, QObject* parent = nullptr);
+    static constexpr int detectionTimeoutMs = 1500;
+    static constexpr int detectionStepMs = 50;
+
+    Connection(LinkService& link, LinkView& view, Dialogs& dialogs, QObject* parent = nullptr);
 
     // Click of the Connect/Disconnect button.
     void toggle();
-    // Sets the port's line settings from the "Baud Rate" list; an index
-    // outside the rate table leaves them unchanged.
-    void setPortSettings();
+    // The connect action at the rate now selected (the baud-rate change ends
+    // with it).
+    void connectAgain();
     // The text of the baud-rate change's confirmation: set by a detection
     // whose reply carried the controller's settings.
     QString baudChangePrompt() const { return baudChangePrompt_; }
-    // The port failed while in use: close it, return to Disconnected and
-    // tell the operator.
-    void dropLink(const SerialPortError& error);
+    // When an operation holds the link, asks the operator whether to stop it
+    // before `action` ("disconnect", "exit") and stops it on Yes. True when
+    // the link is free to go on.
+    bool stopOperationBefore(const QString& action);
+    // The window closes: stop everything and close the port, sending nothing.
+    void shutDown();
 
     static QString portErrorMessage(const QString& lead, const SerialPortError& error);
 
@@ -45,18 +51,21 @@ private:
     void connectBranch();
     void disconnectBranch();
     void errorPath(const SerialPortError& error);
-    bool detect(int attempt);
-    void takeOverSettings();
+    void detectionStep();
+    void detected();
+    void takeOverSettings(const QString& reply);
     void detectionTimedOut();
-    void closePort();
+    void linkDropped(const SerialPortError& error, bool operationReports);
+    void stopDetection();
+    void showDisconnected();
 
-    SerialPort& port_;
+    LinkService& link_;
     LinkView& view_;
     Dialogs& dialogs_;
-    ResponseMonitor& monitor_;
-    PauseWait& pause_;
+    ClockTimer* timeout_ = nullptr; // Timer1
+    ClockTimer* step_ = nullptr;    // Timer4
+    QString reply_;                 // the detection reply so far
     QString baudChangePrompt_;
-    int attempt_ = 0; // the detection that is waiting; a newer one supersedes it
 };
 
 } // namespace lumivor::link

@@ -1,6 +1,6 @@
 #include "link/responsemonitor.h"
 
-#include "link/linkview.h"
+#include "link/linkservice.h"
 
 namespace lumivor::link {
 
@@ -9,66 +9,80 @@ QString receivedText(const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
-ResponseMonitor::ResponseMonitor(SerialPort& port, LinkView& view, QObject* parent)
-    : QObject(parent), port_(port), view_(view)
+ResponseMonitor::ResponseMonitor(LinkService& link, QObject* parent) : QObject(parent), link_(link)
 {
-    setUpTimer(timer1_, "Timer1", 1500);
-    setUpTimer(timer2_, "Timer2", 250);
-    setUpTimer(timer3_, "Timer3", 500);
-    setUpTimer(timer4_, "Timer4", 50);
-    connect(&timer2_, &QTimer::timeout, this, &ResponseMonitor::pollTick);
-    connect(&timer3_, &QTimer::timeout, this, &ResponseMonitor::settleTick);
-    connect(&timer4_, &QTimer::timeout, &timer4_, &QTimer::stop);
-    timer4_.start(); // ticks once after start-up, then waits for a pause
+    poll_ = link.clock().createTimer(this);
+    poll_->setObjectName(QStringLiteral("Timer2"));
+    poll_->setInterval(milliseconds(250));
+    poll_->setSingleShot(false);
+    settle_ = link.clock().createTimer(this);
+    settle_->setObjectName(QStringLiteral("Timer3"));
+    settle_->setInterval(milliseconds(500));
+    connect(poll_, &ClockTimer::timeout, this, &ResponseMonitor::pollTick);
+    connect(settle_, &ClockTimer::timeout, this, &ResponseMonitor::settleTick);
+    connect(&link, &LinkService::busyChanged, this, &ResponseMonitor::linkBusy);
+    connect(&link, &LinkService::disconnected, this, &ResponseMonitor::stop);
 }
 
-void ResponseMonitor::setUpTimer(QTimer& timer, const char* name, int intervalMs)
+void ResponseMonitor::settleThenPoll()
 {
-    timer.setParent(this);
-    timer.setObjectName(QString::fromLatin1(name));
-    timer.setInterval(intervalMs);
-    timer.setTimerType(Qt::PreciseTimer);
+    settle_->start();
 }
 
-void ResponseMonitor::stopReading()
+void ResponseMonitor::startPolling()
 {
-    timer2_.stop();
-    timer3_.stop();
+    if (link_.isBusy())
+        resumeWhenFree_ = true;
+    else if (link_.isOpen())
+        poll_->start();
+}
+
+void ResponseMonitor::stop()
+{
+    poll_->stop();
+    settle_->stop();
+    resumeWhenFree_ = false;
+}
+
+bool ResponseMonitor::isPolling() const
+{
+    return poll_->isActive() || resumeWhenFree_;
+}
+
+void ResponseMonitor::linkBusy(bool busy)
+{
+    if (busy && poll_->isActive()) {
+        poll_->stop();
+        resumeWhenFree_ = true;
+    } else if (!busy && resumeWhenFree_) {
+        resumeWhenFree_ = false;
+        if (link_.isOpen())
+            poll_->start();
+    }
 }
 
 // Each chunk replaces what the box showed; a message split across two ticks
 // shows in two parts, two messages within one tick show together.
 void ResponseMonitor::pollTick()
 {
-    if (!port_.portOpen())
-        return;
-    try {
-        const QByteArray chunk = port_.input();
-        if (chunk.isEmpty())
-            return;
-        view_.setBufferText(receivedText(chunk));
-        view_.setResponseText(receivedText(chunk));
-    } catch (const SerialPortError& error) {
-        timer2_.stop();
-        if (onFailure_)
-            onFailure_(error);
-    }
+    const ReadOutcome chunk = link_.read(OnFailure::DropLink);
+    if (chunk.done() && !chunk.value.isEmpty())
+        emit received(receivedText(chunk.value));
 }
 
 // Throws away what the controller still sends right after its detection
-// reply, so the poll starts on a clean buffer.
+// reply, so the poll starts on a clean buffer. An operation that took the
+// link meanwhile owns what arrived; the poll then starts when it is done.
 void ResponseMonitor::settleTick()
 {
-    timer3_.stop();
-    try {
-        if (port_.portOpen())
-            port_.input();
-        view_.setBufferText(QString());
-        timer2_.start();
-    } catch (const SerialPortError& error) {
-        if (onFailure_)
-            onFailure_(error);
+    if (link_.isBusy()) {
+        resumeWhenFree_ = true;
+        return;
     }
+    if (!link_.read(OnFailure::DropLink).done())
+        return;
+    emit discarded();
+    poll_->start();
 }
 
 } // namespace lumivor::link

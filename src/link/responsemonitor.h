@@ -1,59 +1,59 @@
 #pragma once
 
-#include "link/serialport.h"
-
 #include <QObject>
-#include <QTimer>
-
-#include <functional>
+#include <QString>
 
 namespace lumivor::link {
 
-class LinkView;
+class ClockTimer;
+class LinkService;
 
 // Turns received bytes into the text the boxes show: one character per byte,
 // in arrival order.
 QString receivedText(const QByteArray& bytes);
 
-// The four timers that drive all reading from the controller:
-//  Timer1 (1500 ms) the detection time-out, handled by the connection;
-//  Timer2 (250 ms)  the response poll: each new received chunk replaces the
-//                   text of the "Controller response" box;
-//  Timer3 (500 ms)  the settle step after a detection with settings: discards
-//                   what is pending, then starts the poll;
-//  Timer4 (50 ms)   the pause tick the pause wait is built on; it runs once
-//                   at start-up and stops itself on every tick.
+// The response poll and the settle step that starts it:
+//  Timer2 (250 ms) the poll: each new received chunk replaces the text of the
+//                  "Controller response" box;
+//  Timer3 (500 ms) the settle step after a detection with settings: discards
+//                  what is pending, then starts the poll.
+// While an operation holds the link the poll is suspended (its reads would
+// take the operation's replies) and resumes when the link is free again. The
+// poll stops wherever the port closes.
 class ResponseMonitor : public QObject
 {
     Q_OBJECT
 public:
-    using FailureHandler = std::function<void(const SerialPortError&)>;
+    // The box shows at most this many of the newest characters of a chunk:
+    // a flood from the controller costs neither memory nor a frozen window.
+    static constexpr int shownCharacters = 1024;
 
-    ResponseMonitor(SerialPort& port, LinkView& view, QObject* parent = nullptr);
+    explicit ResponseMonitor(LinkService& link, QObject* parent = nullptr);
 
-    QTimer& detectionTimeout() { return timer1_; }
-    QTimer& poll() { return timer2_; }
-    QTimer& settle() { return timer3_; }
-    QTimer& pauseTick() { return timer4_; }
+    // 500 ms from now, discard what is pending and start the poll.
+    void settleThenPoll();
+    // Starts the poll now (the end of a flash transfer).
+    void startPolling();
+    // Stops the poll and a pending settle step.
+    void stop();
+    bool isPolling() const;
 
-    // Stops the poll and a pending settle step: wherever the port closes.
-    void stopReading();
-
-    // Where a port that fails while being read is reported.
-    void setFailureHandler(FailureHandler onFailure) { onFailure_ = std::move(onFailure); }
+signals:
+    // A poll read this chunk (at most the port's buffer); the box shows its
+    // newest shownCharacters, the holding box all of it.
+    void received(const QString& chunk);
+    // The settle step threw away what was pending; the holding box empties.
+    void discarded();
 
 private:
     void pollTick();
     void settleTick();
-    void setUpTimer(QTimer& timer, const char* name, int intervalMs);
+    void linkBusy(bool busy);
 
-    SerialPort& port_;
-    LinkView& view_;
-    FailureHandler onFailure_;
-    QTimer timer1_;
-    QTimer timer2_;
-    QTimer timer3_;
-    QTimer timer4_;
+    LinkService& link_;
+    ClockTimer* poll_ = nullptr;   // Timer2
+    ClockTimer* settle_ = nullptr; // Timer3
+    bool resumeWhenFree_ = false;  // the poll was suspended by an operation
 };
 
 } // namespace lumivor::link

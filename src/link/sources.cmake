@@ -1,11 +1,15 @@
 target_sources(lumivor_core PRIVATE
     link/serialport.h
     link/dialogs.h
-    link/linkview.h
+    link/clock.h link/clock.cpp
     link/comports.h link/comports.cpp
     link/qtserialport.h link/qtserialport.cpp
-    link/pausewait.h link/pausewait.cpp
-    link/commandsender.h link/commandsender.cpp
+    link/linkservice.h link/linkservice.cpp
+    link/linkview.h
     link/responsemonitor.h link/responsemonitor.cpp
     link/connection.h link/connection.cpp
+    link/job.h link/job.cpp
+    link/pacedwriter.h link/pacedwriter.cpp
+    link/controllerid.h link/controllerid.cpp
+    link/baudratechange.h link/baudratechange.cpp
 )

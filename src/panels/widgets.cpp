@@ -1,8 +1,9 @@
 #include "panels/widgets.h"
 
-#include "link/commandsender.h"
+#include "link/linkservice.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -107,13 +108,19 @@ QPushButton* makeWrappingButton(const char* name, const QString& caption)
     return button;
 }
 
-void sendOnClick(QAbstractButton* button, link::CommandSender& sender,
+void sendOnClick(QAbstractButton* button, link::LinkService& link,
                  std::function<QByteArray()> build)
 {
-    QObject::connect(button, &QAbstractButton::clicked, button,
-                     [&sender, build = std::move(build)] {
-                         sender.send([&build] { return std::optional(build()); });
-                     });
+    QObject::connect(button, &QAbstractButton::clicked, button, [&link, build = std::move(build)] {
+        link.send([&build] { return std::optional(build()); });
+    });
+}
+
+QLabel* makeLabel(const char* name, const QString& caption)
+{
+    auto* label = new QLabel(caption);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
 }
 
 // The bars' ranges keep the values inside the types, so the fallback is never taken.

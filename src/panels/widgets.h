@@ -9,12 +9,13 @@
 
 class QAbstractButton;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
 
 namespace lumivor::link {
-class CommandSender;
+class LinkService;
 } // namespace lumivor::link
 
 namespace lumivor::panels {
@@ -37,9 +38,13 @@ QPushButton* makeButton(const char* name, const QString& caption,
 QPushButton* makeWrappingButton(const char* name, const QString& caption);
 
 // Makes every click of the button send, through the one sending rule, the
-// command `build` makes at that moment (only while the port is open).
-void sendOnClick(QAbstractButton* button, link::CommandSender& sender,
+// command `build` makes at that moment (only while the port is open and no
+// operation holds the link).
+void sendOnClick(QAbstractButton* button, link::LinkService& link,
                  std::function<QByteArray()> build);
+
+// A label with its name.
+QLabel* makeLabel(const char* name, const QString& caption);
 
 // The page a 0..7 scroll bar stands at, and the column of a 0..239 one.
 protocol::Page pageOf(const QScrollBar* bar);

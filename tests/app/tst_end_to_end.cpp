@@ -2,6 +2,7 @@
 // scripted controller that answers the identification query.
 #include "app/mainwindow.h"
 #include "fakedialogs.h"
+#include "link/clock.h"
 #include "link/comports.h"
 #include "link/qtserialport.h"
 #include "pty.h"
@@ -32,7 +33,8 @@ void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
     const auto ports = link::ComPortTable::probe(portDir.path(), {});
     link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
     testing::FakeDialogs dialogs;
-    app::MainWindow window(port, dialogs, ports);
+    link::SystemClock clock;
+    app::MainWindow window(port, dialogs, ports, clock);
 
     QByteArray heard;
     QTimer controllerLoop;
@@ -48,11 +50,11 @@ void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
     QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("cbo_mostraporta"))->currentText(),
              QStringLiteral("4"));
     QTest::mouseClick(connect, Qt::LeftButton);
-    QCOMPARE(connect->text(), QStringLiteral("Disconnect"));
+    QTRY_COMPARE(connect->text(), QStringLiteral("Disconnect"));
     QCOMPARE(window.findChild<QScrollBar*>(QStringLiteral("HScroll5"))->value(), 40);
     QTRY_COMPARE(heard, QByteArray("ID\x10\x28"));
 
-    QTRY_VERIFY(window.findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
+    QTRY_VERIFY(window.findChild<link::ClockTimer*>(QStringLiteral("Timer2"))->isActive());
     controller.write(QByteArray("T 12,34!\x00\xff", 10));
     auto* response = window.findChild<QLineEdit*>(QStringLiteral("Text7"));
     QTRY_COMPARE(response->text().size(), 10);

@@ -1,10 +1,11 @@
 // Connecting, detecting the controller, the time-out and the error path,
-// driven through the real window with a port double.
+// driven through the real window with a port double and a manual clock.
 #include "link/connection.h"
+#include "link/linkservice.h"
+#include "panels/link/linkpanel.h"
 #include "windowfixture.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -37,7 +38,9 @@ private Q_SLOTS:
     void chosenPortAndRateReachThePort();
     void closingTheWindowDuringDetectionEndsTheWait();
     void closingTheWindowWhileConnectedSendsNothing();
-    void aClickInsideAWaitThatReconnectsSupersedesTheOldAttempt();
+    void aClickInsideTheTimeOutMessageStartsAFreshAttempt();
+    void linkLostDuringDetection_data();
+    void linkLostDuringDetection();
 };
 
 void ConnectionTest::startsDisconnectedWithTheProbedPorts()
@@ -56,11 +59,9 @@ void ConnectionTest::startsDisconnectedWithTheProbedPorts()
     QCOMPARE(f.text("txtController_ID"), QStringLiteral("N/A"));
     QCOMPARE(f.window->windowTitle(), QStringLiteral("Lumivor 240x64"));
     QCOMPARE(f.window->objectName(), QStringLiteral("frmSettings"));
+    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Disconnected);
     QCOMPARE(f.port.openCount, 0);
     QVERIFY(f.port.writes.isEmpty());
-    // The pause tick runs once after start-up and stops itself.
-    QVERIFY(f.timer("Timer4")->isActive());
-    QTRY_VERIFY(!f.timer("Timer4")->isActive());
 }
 
 void ConnectionTest::detectionReplies_data()
@@ -102,7 +103,11 @@ void ConnectionTest::detectionReplies()
     WindowFixture f;
     f.answerIdentification(reply);
     f.click("cmd_conecta");
+    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Detecting);
+    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
+    f.clock.advance(50); // the first read finds the answer
 
+    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Connected);
     QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
     QCOMPARE(f.status(1), QStringLiteral("Connected: COM1 9600,N,8,1"));
     QVERIFY(!f.find<QComboBox>("cbo_mostraporta")->isEnabled());
@@ -113,10 +118,12 @@ void ConnectionTest::detectionReplies()
     QCOMPARE(f.text("Text5"), QString::number(contrast));
     QCOMPARE(f.text("Text7"), response);
     QVERIFY(!f.timer("Timer1")->isActive());
-    QCOMPARE(f.window->connection().baudChangePrompt(),
+    QCOMPARE(f.window->linkPanel().connection().baudChangePrompt(),
              polls ? QStringLiteral("Remove jumper #1 from J5 and click OK.") : QString());
     QCOMPARE(f.timer("Timer3")->isActive(), polls);
-    QTest::qWait(650);
+    f.clock.advance(499);
+    QVERIFY(!f.timer("Timer2")->isActive());
+    f.clock.advance(1);
     QCOMPARE(f.timer("Timer2")->isActive(), polls);
 }
 
@@ -124,23 +131,25 @@ void ConnectionTest::contrastEqualToTheCurrentOneIsNotSentBack()
 {
     WindowFixture f;
     f.answerIdentification("240x64,0!");
-    f.click("cmd_conecta");
+    f.connectAndDetect();
     QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
     QCOMPARE(f.port.writes, QList<QByteArray>{identificationQuery});
     QCOMPARE(f.text("Text5"), QStringLiteral("0"));
 }
 
+// The click returns at once; exactly 1500 ms after the query the time-out
+// closes the port and says so, once.
 void ConnectionTest::noAnswerTimesOutAfterDetectionTime()
 {
     WindowFixture f;
     QString statusWhileShown;
     f.dialogs.whileShown = [&](const auto&) { statusWhileShown = f.status(1); };
-    QElapsedTimer clock;
-    clock.start();
     f.click("cmd_conecta");
-    const qint64 elapsed = clock.elapsed();
+    f.clock.advance(1499);
+    QVERIFY(f.dialogs.messages.isEmpty());
+    QVERIFY(f.port.portOpen());
+    f.clock.advance(1);
 
-    QVERIFY2(elapsed >= 1450, qPrintable(QString::number(elapsed)));
     QCOMPARE(f.dialogs.messages.size(), 1);
     const auto& shown = f.dialogs.messages.first();
     QCOMPARE(shown.text, QStringLiteral("Controller not found"));
@@ -154,8 +163,10 @@ void ConnectionTest::noAnswerTimesOutAfterDetectionTime()
     QVERIFY(f.find<QComboBox>("cboBR")->isEnabled());
     QVERIFY(!f.port.portOpen());
     QCOMPARE(f.port.writes, QList<QByteArray>{identificationQuery});
-    QVERIFY(!f.timer("Timer1")->isActive());
-    QVERIFY(!f.timer("Timer2")->isActive());
+    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
+        QVERIFY2(!f.timer(name)->isActive(), name);
+    f.clock.advance(5000);
+    QCOMPARE(f.dialogs.messages.size(), 1);
 }
 
 void ConnectionTest::portThatFailsToOpenTakesTheErrorPath()
@@ -178,6 +189,8 @@ void ConnectionTest::portThatFailsToOpenTakesTheErrorPath()
     QVERIFY(!f.port.portOpen());
     QVERIFY(f.port.writes.isEmpty());
     QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
+    f.clock.advance(2000);
+    QCOMPARE(f.dialogs.messages.size(), 1);
 }
 
 // The second press finds the port open: the error path runs and enables the
@@ -185,19 +198,17 @@ void ConnectionTest::portThatFailsToOpenTakesTheErrorPath()
 void ConnectionTest::secondPressDuringDetectionTakesTheErrorPath()
 {
     WindowFixture f;
-    bool listsEnabledAfterSecondPress = false;
-    QTimer::singleShot(100, f.window.get(), [&] {
-        f.click("cmd_conecta");
-        listsEnabledAfterSecondPress = f.find<QComboBox>("cbo_mostraporta")->isEnabled();
-        f.port.queueInput("240x64,9!");
-    });
     f.click("cmd_conecta");
+    f.clock.advance(100);
+    f.click("cmd_conecta");
+    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
+    f.port.queueInput("240x64,9!");
+    f.clock.advance(50);
 
     QCOMPARE(f.dialogs.messages.size(), 1);
     QCOMPARE(f.dialogs.messages.first().text,
              QStringLiteral("Can't open the selected COM Port.\nError code: 8000\n"
                             "Description: Operation not valid while the port is opened"));
-    QVERIFY(listsEnabledAfterSecondPress);
     QCOMPARE(f.port.openCount, 1);
     QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
     QCOMPARE(f.find<QScrollBar>("HScroll5")->value(), 9);
@@ -222,9 +233,7 @@ void ConnectionTest::noPortsStartsEmptyAndConnectSaysNoPortIsSelected()
 void ConnectionTest::disconnectSendsNothingAndResetsTheId()
 {
     WindowFixture f;
-    f.answerIdentification("240x64,0!");
-    f.click("cmd_conecta");
-    QTRY_VERIFY(f.timer("Timer2")->isActive());
+    f.connectWithPoll();
     f.find<QLineEdit>("txtController_ID")->setText(QStringLiteral("KESTRIN-7"));
     const auto writesBefore = f.port.writes;
 
@@ -236,6 +245,7 @@ void ConnectionTest::disconnectSendsNothingAndResetsTheId()
     QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
     QVERIFY(!f.port.portOpen());
     QVERIFY(!f.timer("Timer2")->isActive());
+    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Disconnected);
     QVERIFY(f.dialogs.messages.isEmpty());
 }
 
@@ -245,11 +255,11 @@ void ConnectionTest::disconnectDuringSettleStepStopsIt()
 {
     WindowFixture f;
     f.answerIdentification("240x64,0!");
-    f.click("cmd_conecta");
+    f.connectAndDetect();
     QVERIFY(f.timer("Timer3")->isActive());
     f.click("cmd_conecta");
     QVERIFY(!f.timer("Timer3")->isActive());
-    QTest::qWait(650);
+    f.clock.advance(650);
     QVERIFY(!f.timer("Timer2")->isActive());
     QVERIFY(f.dialogs.messages.isEmpty());
 }
@@ -260,7 +270,7 @@ void ConnectionTest::chosenPortAndRateReachThePort()
     f.find<QComboBox>("cbo_mostraporta")->setCurrentIndex(1);
     f.find<QComboBox>("cboBR")->setCurrentIndex(7);
     f.answerIdentification("64");
-    f.click("cmd_conecta");
+    f.connectAndDetect();
     QCOMPARE(f.port.commPort(), 3);
     QCOMPARE(f.port.settings(), QStringLiteral("57600,N,8,1"));
     QCOMPARE(f.status(1), QStringLiteral("Connected: COM3 57600,N,8,1"));
@@ -270,23 +280,20 @@ void ConnectionTest::closingTheWindowDuringDetectionEndsTheWait()
 {
     WindowFixture f;
     f.window->show();
-    QTimer::singleShot(120, f.window.get(), [&] { f.window->close(); });
-    QElapsedTimer clock;
-    clock.start();
     f.click("cmd_conecta");
-    QVERIFY2(clock.elapsed() < 1000, "the detection went on after the window closed");
+    f.clock.advance(120);
+    QVERIFY(f.window->close());
     QVERIFY(!f.port.portOpen());
-    QVERIFY(f.dialogs.messages.isEmpty());
-    QTest::qWait(1600);
+    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
+        QVERIFY2(!f.timer(name)->isActive(), name);
+    f.clock.advance(2000);
     QVERIFY(f.dialogs.messages.isEmpty());
 }
 
 void ConnectionTest::closingTheWindowWhileConnectedSendsNothing()
 {
     WindowFixture f;
-    f.answerIdentification("240x64,0!");
-    f.click("cmd_conecta");
-    QTRY_VERIFY(f.timer("Timer2")->isActive());
+    f.connectWithPoll();
     const auto writes = f.port.writes;
     f.window->show();
     QVERIFY(f.window->close());
@@ -296,26 +303,66 @@ void ConnectionTest::closingTheWindowWhileConnectedSendsNothing()
         QVERIFY2(!f.timer(name)->isActive(), name);
 }
 
-// A time-out inside the first attempt's pause, then a new Connect click still
-// inside that pause: the new attempt owns the port; the old loop must not
-// read the new connection's replies once it resumes.
-void ConnectionTest::aClickInsideAWaitThatReconnectsSupersedesTheOldAttempt()
+// The time-out's message is modal; a Connect click while it is shown starts
+// a new attempt, which owns the port from then on and connects.
+void ConnectionTest::aClickInsideTheTimeOutMessageStartsAFreshAttempt()
 {
     WindowFixture f;
     bool reconnected = false;
     f.dialogs.whileShown = [&](const auto&) {
-        if (reconnected)
+        if (std::exchange(reconnected, true))
             return;
-        reconnected = true;
         f.answerIdentification("240x64,12!");
-        QTimer::singleShot(0, f.window.get(), [&] { f.click("cmd_conecta"); });
+        f.click("cmd_conecta");
     };
     f.click("cmd_conecta");
-    QTRY_COMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
-    QTRY_VERIFY(f.timer("Timer2")->isActive());
+    f.clock.advance(1500);
+    QVERIFY(reconnected);
+    f.clock.advance(50);
+    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    f.clock.advance(500);
+    QVERIFY(f.timer("Timer2")->isActive());
     f.port.queueInput("T 5,6!");
-    QTRY_COMPARE(f.text("Text7"), QStringLiteral("T 5,6!"));
+    f.clock.advance(250);
+    QCOMPARE(f.text("Text7"), QStringLiteral("T 5,6!"));
     QCOMPARE(f.find<QScrollBar>("HScroll5")->value(), 12);
+}
+
+// The port failing while the detection waits (the controller's adapter
+// pulled): one "connection lost" message, no "Controller not found" later,
+// no timer left running.
+void ConnectionTest::linkLostDuringDetection_data()
+{
+    QTest::addColumn<bool>("hangUp"); // the port tells on its own, or the read fails
+    QTest::newRow("hang-up reported by the port") << true;
+    QTest::newRow("read fails") << false;
+}
+
+void ConnectionTest::linkLostDuringDetection()
+{
+    QFETCH(bool, hangUp);
+    WindowFixture f;
+    f.click("cmd_conecta");
+    f.clock.advance(100);
+    const SerialPortError lost(PortErrorCode::ReadFailed, QStringLiteral("The device hung up"));
+    if (hangUp)
+        f.port.hangUp(lost);
+    else
+        f.port.failReads(lost);
+    f.clock.advance(3000);
+
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    QCOMPARE(f.dialogs.messages.first().text,
+             QStringLiteral("The connection to the selected COM Port was lost.\nError code: 8020\n"
+                            "Description: The device hung up"));
+    QCOMPARE(f.dialogs.messages.first().title, QStringLiteral("Critical Error"));
+    QVERIFY(!f.port.portOpen());
+    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
+    QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
+    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
+    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
+        QVERIFY2(!f.timer(name)->isActive(), name);
 }
 
 QTEST_MAIN(ConnectionTest)

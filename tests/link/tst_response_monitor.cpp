@@ -1,14 +1,14 @@
-// The response poll, the settle step, the pause wait and what happens when
-// the port fails while in use.
-#include "link/pausewait.h"
+// The response poll, the settle step, and what happens when the port fails
+// or floods while connected.
+#include "link/responsemonitor.h"
 #include "windowfixture.h"
 
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 
 using lumivor::link::PortErrorCode;
+using lumivor::link::ResponseMonitor;
 using lumivor::link::SerialPortError;
 using lumivor::testing::WindowFixture;
 
@@ -20,7 +20,7 @@ private Q_SLOTS:
     void settleStepDiscardsWhatFollowsTheDetectionReply();
     void withoutSettingsInTheReplyNothingIsPolled();
     void aTimedOutAttemptKeepsThePartialAnswer();
-    void pauseWaitLetsAClickRunBeforeItEnds();
+    void aFloodShowsOnlyItsNewestCharacters();
     void portFailures_data();
     void portFailures();
 };
@@ -30,32 +30,28 @@ QString buffer(const WindowFixture& f)
 {
     return f.find<QPlainTextEdit>("txtBuffer")->toPlainText();
 }
-
-void connectWithSettings(WindowFixture& f)
-{
-    f.answerIdentification("240x64,0!");
-    f.click("cmd_conecta");
-    QTRY_VERIFY(f.timer("Timer2")->isActive());
-}
 } // namespace
 
 void ResponseMonitorTest::pollReplacesTheResponseWithEachChunk()
 {
     WindowFixture f;
-    connectWithSettings(f);
+    f.connectWithPoll();
     f.port.queueInput("T 10,20!");
-    QTRY_COMPARE(f.text("Text7"), QStringLiteral("T 10,20!"));
+    f.clock.advance(250);
+    QCOMPARE(f.text("Text7"), QStringLiteral("T 10,20!"));
     QCOMPARE(buffer(f), QStringLiteral("T 10,20!"));
 
     f.port.queueInput("K 3!");
     f.port.queueInput("K 4!");
-    QTRY_COMPARE(f.text("Text7"), QStringLiteral("K 3!K 4!"));
+    f.clock.advance(250);
+    QCOMPARE(f.text("Text7"), QStringLiteral("K 3!K 4!"));
 
-    QTest::qWait(600); // nothing arrives: the last text stays
+    f.clock.advance(5000); // nothing arrives: the last text stays
     QCOMPARE(f.text("Text7"), QStringLiteral("K 3!K 4!"));
 
     f.port.queueInput(QByteArray("\xe9\x00z", 3)); // one character per byte
-    QTRY_COMPARE(f.text("Text7").size(), 3);
+    f.clock.advance(250);
+    QCOMPARE(f.text("Text7").size(), 3);
     QCOMPARE(f.text("Text7").at(0), QChar(0xe9));
 }
 
@@ -63,10 +59,13 @@ void ResponseMonitorTest::settleStepDiscardsWhatFollowsTheDetectionReply()
 {
     WindowFixture f;
     f.answerIdentification("240x64,0!");
-    f.click("cmd_conecta");
+    f.connectAndDetect();
     f.port.queueInput("late part of the reply");
-    QTRY_VERIFY(f.timer("Timer2")->isActive());
-    QTest::qWait(300);
+    f.clock.advance(499);
+    QVERIFY(!f.timer("Timer2")->isActive());
+    f.clock.advance(1);
+    QVERIFY(f.timer("Timer2")->isActive());
+    f.clock.advance(300);
     QCOMPARE(f.text("Text7"), QString());
     QCOMPARE(buffer(f), QString());
 }
@@ -75,9 +74,9 @@ void ResponseMonitorTest::withoutSettingsInTheReplyNothingIsPolled()
 {
     WindowFixture f;
     f.answerIdentification("240x64");
-    f.click("cmd_conecta");
+    f.connectAndDetect();
     f.port.queueInput("T 1,2!");
-    QTest::qWait(900);
+    f.clock.advance(900);
     QCOMPARE(f.text("Text7"), QStringLiteral("240x64"));
     QVERIFY(!f.timer("Timer2")->isActive());
     QVERIFY(!f.timer("Timer3")->isActive());
@@ -87,58 +86,66 @@ void ResponseMonitorTest::aTimedOutAttemptKeepsThePartialAnswer()
 {
     WindowFixture f;
     f.answerIdentification("KESTR");
-    f.click("cmd_conecta");
+    f.connectAndDetect();
     QCOMPARE(f.dialogs.messages.size(), 1);
     QCOMPARE(f.text("Text7"), QStringLiteral("KESTR"));
 }
 
-void ResponseMonitorTest::pauseWaitLetsAClickRunBeforeItEnds()
+// A controller that floods the line (a finger dragged across the screen for
+// ever, or garbage) fills at most the port's buffer; the box shows the newest
+// characters of what one poll read.
+void ResponseMonitorTest::aFloodShowsOnlyItsNewestCharacters()
 {
-    QTimer tick;
-    tick.setInterval(50);
-    QObject::connect(&tick, &QTimer::timeout, &tick, &QTimer::stop);
-    lumivor::link::PauseWait pause(tick);
-    bool clicked = false;
-    QTimer::singleShot(10, [&] { clicked = true; });
-    QElapsedTimer clock;
-    clock.start();
-    pause.wait();
-    QVERIFY(clicked);
-    QVERIFY2(clock.elapsed() >= 45, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(!tick.isActive());
+    WindowFixture f;
+    f.connectWithPoll();
+    QByteArray flood(16 * 1024 * 1024, 'x');
+    flood.replace(lumivor::link::SerialPort::receiveBufferBytes - 4, 4, "END!");
+    f.port.queueInput(flood);
+    f.clock.advance(250);
+    QCOMPARE(f.text("Text7").size(), ResponseMonitor::shownCharacters);
+    QVERIFY(f.text("Text7").endsWith(QStringLiteral("END!")));
+    QCOMPARE(buffer(f).size(), lumivor::link::SerialPort::receiveBufferBytes);
+    f.clock.advance(250);
+    QVERIFY(f.text("Text7").endsWith(QStringLiteral("END!"))); // nothing more came
 }
 
-// A port that fails while connected drops the link and says so, instead of
-// failing again on every later key press.
+// A port that fails while connected drops the link and says so once,
+// instead of failing again on every later key press.
 void ResponseMonitorTest::portFailures_data()
 {
-    QTest::addColumn<bool>("failWrites");
-    QTest::newRow("write fails") << true;
-    QTest::newRow("read fails") << false;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("write fails") << QStringLiteral("write");
+    QTest::newRow("read fails") << QStringLiteral("read");
+    QTest::newRow("the port hangs up on its own") << QStringLiteral("hang-up");
 }
 
 void ResponseMonitorTest::portFailures()
 {
-    QFETCH(bool, failWrites);
+    QFETCH(QString, how);
     WindowFixture f;
-    connectWithSettings(f);
+    f.connectWithPoll();
     const SerialPortError failure(PortErrorCode::WriteFailed, QStringLiteral("Input/output error"));
-    if (failWrites) {
+    if (how == QStringLiteral("write")) {
         f.port.failWrites(failure);
         f.find<QScrollBar>("HScroll5")->setValue(50); // sends 10 32
-    } else {
+    } else if (how == QStringLiteral("read")) {
         f.port.failReads(failure);
+    } else {
+        f.port.hangUp(failure);
     }
-    QTRY_COMPARE(f.dialogs.messages.size(), 1);
+    f.clock.advance(250);
+    QCOMPARE(f.dialogs.messages.size(), 1);
     QCOMPARE(f.dialogs.messages.first().title, QStringLiteral("Critical Error"));
     QCOMPARE(f.dialogs.messages.first().text,
              QStringLiteral("The connection to the selected COM Port was lost.\nError code: 8021\n"
                             "Description: Input/output error"));
     QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
     QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
+    QCOMPARE(f.text("txtController_ID"), QStringLiteral("N/A"));
     QVERIFY(!f.port.portOpen());
     QVERIFY(!f.timer("Timer2")->isActive());
-    QTest::qWait(300);
+    f.find<QScrollBar>("HScroll5")->setValue(60); // inert now
+    f.clock.advance(1000);
     QCOMPARE(f.dialogs.messages.size(), 1);
 }
 

@@ -17,7 +17,7 @@ WindowFixture::WindowFixture(QList<int> present)
         QFile::link(QStringLiteral("/dev/null"),
                     portDir.path() + QStringLiteral("/com") + QString::number(n));
     ports = link::ComPortTable::probe(portDir.path(), {});
-    window = std::make_unique<app::MainWindow>(port, dialogs, ports);
+    window = std::make_unique<app::MainWindow>(port, dialogs, ports, clock);
 }
 
 void WindowFixture::click(const char* name) const
@@ -81,6 +81,19 @@ void WindowFixture::answerIdentification(const QByteArray& reply)
         if (bytes == QByteArray("ID"))
             port.queueInput(reply);
     };
+}
+
+void WindowFixture::connectAndDetect()
+{
+    click("cmd_conecta");
+    clock.advanceUntil([this] { return !timer("Timer1")->isActive(); }, 2000);
+}
+
+void WindowFixture::connectWithPoll(const QByteArray& reply)
+{
+    answerIdentification(reply);
+    connectAndDetect();
+    QVERIFY(clock.advanceUntil([this] { return timer("Timer2")->isActive(); }, 1000));
 }
 
 } // namespace lumivor::testing

@@ -3,7 +3,9 @@
 #include "app/mainwindow.h"
 #include "fakedialogs.h"
 #include "fakeserialport.h"
+#include "link/clock.h"
 #include "link/comports.h"
+#include "manualclock.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,7 +25,7 @@ struct WindowFixture
     {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
-    QTimer* timer(const char* name) const { return find<QTimer>(name); }
+    link::ClockTimer* timer(const char* name) const { return find<link::ClockTimer>(name); }
 
     // Clicks a button by name with the mouse, as the operator would, after
     // bringing its tab to the front.
@@ -37,8 +39,15 @@ struct WindowFixture
 
     // Makes the controller answer the identification query with `reply`.
     void answerIdentification(const QByteArray& reply);
+    // Clicks Connect and steps the clock until the detection has ended (at
+    // most its time-out).
+    void connectAndDetect();
+    // Connects through a reply with settings and steps on until the response
+    // poll runs.
+    void connectWithPoll(const QByteArray& reply = "240x64,0!");
 
     QTemporaryDir portDir;
+    ManualClock clock;
     FakeSerialPort port;
     FakeDialogs dialogs;
     link::ComPortTable ports;

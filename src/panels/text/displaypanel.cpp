@@ -1,6 +1,6 @@
 #include "panels/text/displaypanel.h"
 
-#include "link/commandsender.h"
+#include "link/linkservice.h"
 #include "panels/widgets.h"
 #include "protocol/textcommands.h"
 
@@ -32,8 +32,8 @@ QGroupBox* DisplayPanel::buildBacklightFrame()
     auto* frame = makeFrame("Frame24", tr("Backlight"));
     auto* on = makeButton("Command13", tr("ON"), tr("LCD Backlight ON (0x09 + 0x01)"));
     auto* off = makeButton("Command27", tr("OFF"), tr("LCD Backlight OFF (0x09 + 0x00)"));
-    sendOnClick(on, context_.sender, [] { return protocol::backlight(true); });
-    sendOnClick(off, context_.sender, [] { return protocol::backlight(false); });
+    sendOnClick(on, context_.link, [] { return protocol::backlight(true); });
+    sendOnClick(off, context_.link, [] { return protocol::backlight(false); });
     auto* layout = new QVBoxLayout(frame);
     layout->addWidget(on);
     layout->addWidget(off);
@@ -44,7 +44,7 @@ QGroupBox* DisplayPanel::buildSoundFrame()
 {
     auto* frame = makeFrame("Frame5", tr("Sound"));
     auto* beep = makeButton("Command28", tr("Beep"));
-    sendOnClick(beep, context_.sender, [] { return protocol::beep(); });
+    sendOnClick(beep, context_.link, [] { return protocol::beep(); });
     (new QVBoxLayout(frame))->addWidget(beep);
     return frame;
 }
@@ -55,9 +55,9 @@ QGroupBox* DisplayPanel::buildScreenFrame()
     auto* on = makeButton("Command12", tr("ON"), tr("Display ON (0x0D + 0x01)"));
     auto* off = makeButton("Command25", tr("OFF"), tr("Display OFF (0x0D + 0x00)"));
     auto* clear = makeButton("Command11", tr("Clear"));
-    sendOnClick(on, context_.sender, [] { return protocol::displayPower(true); });
-    sendOnClick(off, context_.sender, [] { return protocol::displayPower(false); });
-    sendOnClick(clear, context_.sender, [] { return protocol::clearScreen(); });
+    sendOnClick(on, context_.link, [] { return protocol::displayPower(true); });
+    sendOnClick(off, context_.link, [] { return protocol::displayPower(false); });
+    sendOnClick(clear, context_.link, [] { return protocol::clearScreen(); });
     auto* layout = new QVBoxLayout(frame);
     layout->addWidget(on);
     layout->addWidget(off);
@@ -93,8 +93,7 @@ QGroupBox* DisplayPanel::buildModeFrame()
         auto* button = b.mode == DisplayMode::RightReverseLeftNormal
                            ? makeWrappingButton(b.name, caption)
                            : makeButton(b.name, caption);
-        sendOnClick(button, context_.sender,
-                    [mode = b.mode] { return protocol::displayMode(mode); });
+        sendOnClick(button, context_.link, [mode = b.mode] { return protocol::displayMode(mode); });
         grid->addWidget(button, b.row, b.column, b.rowSpan, b.columnSpan);
     }
     return frame;
@@ -120,8 +119,8 @@ QGroupBox* DisplayPanel::buildPageFrame()
     page_ = makeScrollBar("PageScroll", 0, 7);
     auto* clearPage = makeButton("Command24", tr("Clear Page"));
     auto* flipPage = makeButton("Command21", tr("Flip Page"));
-    sendOnClick(clearPage, context_.sender, [this] { return protocol::clearPage(pageOf(page_)); });
-    sendOnClick(flipPage, context_.sender, [this] { return protocol::flipPage(pageOf(page_)); });
+    sendOnClick(clearPage, context_.link, [this] { return protocol::clearPage(pageOf(page_)); });
+    sendOnClick(flipPage, context_.link, [this] { return protocol::flipPage(pageOf(page_)); });
     connect(page_, &QScrollBar::valueChanged, this,
             [this](int value) { pageMirror_->setText(QString::number(value)); });
 
@@ -134,16 +133,10 @@ QGroupBox* DisplayPanel::buildPageFrame()
     return frame;
 }
 
-bool DisplayPanel::setContrast(int value)
+void DisplayPanel::takeOverContrast(int value)
 {
-    if (value < contrast_->minimum() || value > contrast_->maximum())
-        return false;
-    contrast_->setValue(value);
-    return true;
-}
-
-void DisplayPanel::showContrastValue()
-{
+    if (value >= contrast_->minimum() && value <= contrast_->maximum())
+        contrast_->setValue(value);
     contrastMirror_->setText(QString::number(contrast_->value()));
 }
 
@@ -151,7 +144,7 @@ void DisplayPanel::showContrastValue()
 void DisplayPanel::contrastChanged(int value)
 {
     contrastMirror_->setText(QString::number(value));
-    context_.sender.send([this] {
+    context_.link.send([this] {
         return std::optional(protocol::contrast(static_cast<std::uint8_t>(contrast_->value())));
     });
 }

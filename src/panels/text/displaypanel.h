@@ -29,10 +29,9 @@ public:
 
     // The connect action hands over the controller's contrast here. Changing
     // the value runs the contrast change (which sends 10 vv while the port is
-    // open); false when the value lies outside the scroll bar's range.
-    bool setContrast(int value);
-    // Shows the contrast scroll bar's value in its mirror box.
-    void showContrastValue();
+    // open); a value outside the scroll bar's range is ignored. The mirror
+    // box shows the scroll bar's value afterwards either way.
+    void takeOverContrast(int value);
 
 private:
     QGroupBox* buildBacklightFrame();

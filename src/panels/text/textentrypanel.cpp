@@ -1,7 +1,7 @@
 #include "panels/text/textentrypanel.h"
 
-#include "link/commandsender.h"
 #include "link/dialogs.h"
+#include "link/linkservice.h"
 #include "panels/widgets.h"
 #include "protocol/charactercode.h"
 #include "protocol/textcommands.h"
@@ -85,8 +85,8 @@ QWidget* TextEntryPanel::buildStartFrame()
 
     mirrorInto(page_, pageMirror, pageOk);
     mirrorInto(column_, columnMirror_, columnOk);
-    sendOnClick(pageOk, context_.sender, [this] { return protocol::setTextPage(pageOf(page_)); });
-    sendOnClick(columnOk, context_.sender,
+    sendOnClick(pageOk, context_.link, [this] { return protocol::setTextPage(pageOf(page_)); });
+    sendOnClick(columnOk, context_.link,
                 [this] { return protocol::setTextColumn(columnOf(column_)); });
 
     auto* grid = new QGridLayout(frame);
@@ -154,7 +154,7 @@ QWidget* TextEntryPanel::buildFontFrame()
         layout->addWidget(option);
         connect(option, &QRadioButton::toggled, this, [this, font](bool selected) {
             if (selected)
-                context_.sender.send(protocol::selectFont(font));
+                context_.link.send(protocol::selectFont(font));
         });
     }
     return frame;
@@ -174,10 +174,10 @@ bool TextEntryPanel::eventFilter(QObject* watched, QEvent* event)
 
 void TextEntryPanel::keyTyped(std::uint8_t code)
 {
-    if (!context_.sender.portOpen())
+    if (!context_.link.canSend())
         return; // nothing sent, the string counter left alone
     if (characterMode_->isChecked())
-        context_.sender.send(protocol::putCharacter(code));
+        context_.link.send(protocol::putCharacter(code));
     else
         sendStringCharacter(code);
 }
@@ -186,8 +186,8 @@ void TextEntryPanel::keyTyped(std::uint8_t code)
 // characters the operator is told, and the next key opens a new string.
 void TextEntryPanel::sendStringCharacter(std::uint8_t code)
 {
-    context_.sender.send(stringCount_ == 0 ? protocol::stringStart(code)
-                                           : protocol::stringByte(code));
+    context_.link.send(stringCount_ == 0 ? protocol::stringStart(code)
+                                         : protocol::stringByte(code));
     if (code == enterCode) {
         stringCount_ = 0;
         return;
