@@ -8,7 +8,11 @@ namespace lumivor::link {
 
 Job::Job(LinkService& link, QString purpose, QObject* parent)
     : QObject(parent), link_(link), purpose_(std::move(purpose))
-{}
+{
+    timeLimit_ = link.clock().createTimer(this);
+    connect(timeLimit_, &ClockTimer::timeout, this,
+            [this] { end(Outcome::TimedOut, timeOutDetail()); });
+}
 
 Job::~Job() = default;
 
@@ -42,14 +46,31 @@ void Job::cancel()
         end(Outcome::Cancelled);
 }
 
+void Job::awaitWithin(Nanoseconds limit)
+{
+    if (running_)
+        timeLimit_->start(limit);
+}
+
+void Job::stopAwaiting()
+{
+    timeLimit_->stop();
+}
+
 void Job::end(Outcome outcome, const QString& detail)
 {
     if (!running_)
         return;
     running_ = false;
+    timeLimit_->stop();
     stopSteps();
     lease_.reset();
     emit ended(outcome, detail);
+}
+
+QString Job::timeOutDetail() const
+{
+    return tr("The controller did not answer in time.");
 }
 
 QString Job::lostDetail(const SerialPortError& error) const

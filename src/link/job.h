@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/clock.h"
 #include "link/serialport.h"
 
 #include <QObject>
@@ -9,7 +10,7 @@
 
 namespace lumivor::link {
 
-class Clock;
+class ClockTimer;
 class LinkLease;
 class LinkService;
 
@@ -51,8 +52,15 @@ protected:
     Clock& clock() const;
     LinkLease& lease() const { return *lease_; }
 
+    // The controller must answer within `limit` from now, or the job ends
+    // with TimedOut and `timeOutDetail()`; a new call moves the limit.
+    void awaitWithin(Nanoseconds limit);
+    void stopAwaiting();
+
     // Stops whatever the job has running (timers, open files); called once by end().
     virtual void stopSteps() = 0;
+    // What to tell the operator when the controller did not answer in time.
+    virtual QString timeOutDetail() const;
     // What to tell the operator when the port fails under the job.
     virtual QString lostDetail(const SerialPortError& error) const;
 
@@ -60,6 +68,7 @@ private:
     LinkService& link_;
     QString purpose_;
     std::unique_ptr<LinkLease> lease_;
+    ClockTimer* timeLimit_ = nullptr;
     bool running_ = false;
 };
 

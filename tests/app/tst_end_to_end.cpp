@@ -6,9 +6,11 @@
 #include "link/comports.h"
 #include "link/qtserialport.h"
 #include "pty.h"
+#include "simprocess.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -23,6 +25,7 @@ class EndToEndTest : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void connectsTakesOverTheContrastAndShowsTouchReports();
+    void changesTheVirtualControllersRateAndStaysConnected();
 };
 
 void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
@@ -63,6 +66,34 @@ void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
     QTest::mouseClick(connect, Qt::LeftButton);
     QVERIFY(!port.portOpen());
     QVERIFY(dialogs.messages.isEmpty());
+}
+
+// Against kestrin-sim: 0F 08 at 9600, the port reopened at 115200, the
+// controller found again, and the ID query answered at the new rate.
+void EndToEndTest::changesTheVirtualControllersRateAndStaysConnected()
+{
+    testing::SimProcess sim;
+    QVERIFY(sim.isRunning());
+    const auto ports = link::ComPortTable::probe(sim.portDirectory(), {});
+    link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
+    testing::FakeDialogs dialogs;
+    link::SystemClock clock;
+    app::MainWindow window(port, dialogs, ports, clock);
+    auto* connect = window.findChild<QPushButton*>(QStringLiteral("cmd_conecta"));
+    auto* status = window.findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+    const QString com = QStringLiteral("Connected: COM%1 ").arg(sim.comNumber());
+
+    QTest::mouseClick(connect, Qt::LeftButton);
+    QTRY_COMPARE(status->text(), com + QStringLiteral("9600,N,8,1"));
+    window.findChild<QComboBox*>(QStringLiteral("cmbBoudRate"))->setCurrentIndex(8);
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command4")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), com + QStringLiteral("115200,N,8,1"), 5000);
+    QCOMPARE(connect->text(), QStringLiteral("Disconnect"));
+
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdGetID")), Qt::LeftButton);
+    QTRY_COMPARE(window.findChild<QLineEdit*>(QStringLiteral("txtController_ID"))->text(),
+                 QStringLiteral("KT24064"));
+    QCOMPARE(dialogs.messages.size(), 1); // the confirmation only
 }
 
 QTEST_MAIN(EndToEndTest)
