@@ -1,4 +1,4 @@
-target_sources(lumivor_core PRIVATE
+target_sources(lumivor_link PRIVATE
     link/serialport.h
     link/dialogs.h
     link/clock.h link/clock.cpp
