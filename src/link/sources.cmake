@@ -2,6 +2,7 @@ target_sources(lumivor_core PRIVATE
     link/serialport.h
     link/dialogs.h
     link/linkview.h
+    link/serialdevice.h link/serialdevice.cpp
     link/comports.h link/comports.cpp
     link/qtserialport.h link/qtserialport.cpp
     link/pausewait.h link/pausewait.cpp
