@@ -3,6 +3,7 @@ target_sources(lumivor_core PRIVATE
     link/dialogs.h
     link/linkview.h
     link/serialdevice.h link/serialdevice.cpp
+    link/portlock.h link/portlock.cpp
     link/comports.h link/comports.cpp
     link/qtserialport.h link/qtserialport.cpp
     link/pausewait.h link/pausewait.cpp

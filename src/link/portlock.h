@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace lumivor::link {
+
+// A program that holds a serial device through its lock file.
+struct PortHolder
+{
+    qint64 pid = 0;
+    QString appName;  // may be empty
+    QString hostName; // the machine that wrote the lock
+};
+
+// The name of the lock file Qt's serial port (and the uucp tradition it
+// follows) takes for `device`: "LCK.." and the path as given, without a
+// leading "/dev/", every '/' turned into '_' ("/dev/pts/4" -> "LCK..pts_4").
+QString portLockFileName(const QString& device);
+
+// The program that holds `device` by a lock file in one of the lock
+// directories, when a lock names one that is still running (or one on
+// another machine, which cannot be checked). Only reads files. Always empty
+// on Windows, where the system itself refuses a second opener.
+std::optional<PortHolder> portHolder(const QString& device);
+
+} // namespace lumivor::link
