@@ -26,8 +26,9 @@ enum class DeviceFilter {
 //  1. a symbolic link "com<n>" in the port directory whose target is a serial
 //     terminal (a virtual controller or the operator maps a port this way,
 //     like a DOS device map). A link with an owner file "com<n>.owner" beside
-//     it, holding the process id of the program that made it (kestrin-sim
-//     writes one), is stale once that process has ended, and counts as absent;
+//     it, holding the process id of the program that made it (a virtual
+//     controller writes one), is stale once that process has ended, and
+//     counts as absent;
 //  2. the kernel's UART /dev/ttyS<n-1> when the system reports it as present;
 //  3. the numbers still free go, lowest first, to the other serial devices the
 //     system reports, in name order.
