@@ -31,9 +31,9 @@ std::optional<PortHolder> lockHolder(const QString& lockPath)
     return holder;
 }
 
-} // namespace
-
-QString portLockFileName(const QString& device)
+// "LCK.." and the device path as given, without a leading "/dev/", every '/'
+// turned into '_' ("/dev/pts/4" -> "LCK..pts_4"): the name Qt 6 uses.
+QString lockFileName(const QString& device)
 {
     QString name = device;
     if (name.startsWith(QLatin1String("/dev/")))
@@ -41,13 +41,15 @@ QString portLockFileName(const QString& device)
     return QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
+} // namespace
+
 std::optional<PortHolder> portHolder(const QString& device)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(device);
     return std::nullopt;
 #else
-    const QString name = portLockFileName(device);
+    const QString name = lockFileName(device);
     for (const char* directory : lockDirectories) {
         if (auto holder = lockHolder(QLatin1String(directory) + QLatin1Char('/') + name))
             return holder;

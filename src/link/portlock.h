@@ -14,15 +14,11 @@ struct PortHolder
     QString hostName; // the machine that wrote the lock
 };
 
-// The name of the lock file Qt's serial port (and the uucp tradition it
-// follows) takes for `device`: "LCK.." and the path as given, without a
-// leading "/dev/", every '/' turned into '_' ("/dev/pts/4" -> "LCK..pts_4").
-QString portLockFileName(const QString& device);
-
-// The program that holds `device` by a lock file in one of the lock
-// directories, when a lock names one that is still running (or one on
-// another machine, which cannot be checked). Only reads files. Always empty
-// on Windows, where the system itself refuses a second opener.
+// The program that holds `device` by a lock file (the uucp-style "LCK.."
+// file that Qt's serial port takes) in one of the lock directories, when a
+// lock names one that is still running, or one on another machine, which
+// cannot be checked. Only reads files. Always empty on Windows, where the
+// system itself refuses a second opener.
 std::optional<PortHolder> portHolder(const QString& device);
 
 } // namespace lumivor::link

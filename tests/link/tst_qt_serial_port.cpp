@@ -42,8 +42,6 @@ private Q_SLOTS:
     void aPortHeldByAnotherProgramNamesIt();
     void openFailuresTellWhatIsWrong_data();
     void openFailuresTellWhatIsWrong();
-    void lockFileNamesFollowQtSerialPort_data();
-    void lockFileNamesFollowQtSerialPort();
 };
 
 namespace {
@@ -303,9 +301,7 @@ void QtSerialPortTest::onlySerialTerminalsAreOpened_data()
 {
     QTest::addColumn<QString>("device");
     QTest::newRow("null device") << QStringLiteral("/dev/null");
-    QTest::newRow("zero device") << QStringLiteral("/dev/zero");
-    QTest::newRow("pseudo-terminal multiplexer") << QStringLiteral("/dev/ptmx");
-    QTest::newRow("controlling terminal") << QStringLiteral("/dev/tty");
+    QTest::newRow("pseudo-terminal multiplexer") << QStringLiteral("/dev/ptmx"); // would open
     QTest::newRow("regular file") << QStringLiteral("file");
 }
 
@@ -407,24 +403,6 @@ void QtSerialPortTest::openFailuresTellWhatIsWrong()
     const SerialPortError error = lumivor::link::describeOpenFailure(failure);
     QCOMPARE(error.code(), code);
     QCOMPARE(error.description(), description);
-}
-
-void QtSerialPortTest::lockFileNamesFollowQtSerialPort_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("lockFile");
-    QTest::newRow("pseudo-terminal")
-        << QStringLiteral("/dev/pts/4") << QStringLiteral("LCK..pts_4");
-    QTest::newRow("adapter") << QStringLiteral("/dev/ttyUSB0") << QStringLiteral("LCK..ttyUSB0");
-    QTest::newRow("outside /dev") << QStringLiteral("/tmp/ports/com3")
-                                  << QStringLiteral("LCK.._tmp_ports_com3");
-}
-
-void QtSerialPortTest::lockFileNamesFollowQtSerialPort()
-{
-    QFETCH(QString, device);
-    QFETCH(QString, lockFile);
-    QCOMPARE(lumivor::link::portLockFileName(device), lockFile);
 }
 
 QTEST_GUILESS_MAIN(QtSerialPortTest)
