@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     }
     const auto ports =
         link::ComPortTable::probe(dataHome.path() + QStringLiteral("/lumivor/ports"), {});
-    link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
+    link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;
     app::MainWindow window(port, dialogs, ports, clock);

@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(lumivor::product::versionText());
 
     const auto ports = lumivor::link::ComPortTable::probe();
-    lumivor::link::QtSerialPort port([&ports](int number) { return ports.devicePath(number); });
+    lumivor::link::QtSerialPort port([&ports](int number) { return ports.deviceToOpen(number); });
     lumivor::app::QtDialogs dialogs;
     lumivor::link::SystemClock clock;
     lumivor::app::MainWindow window(port, dialogs, ports, clock);

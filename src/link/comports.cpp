@@ -1,30 +1,19 @@
 #include "link/comports.h"
 
+#include "link/serialdevice.h"
+#include "link/serialport.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
 #include <utility>
 
-#include <sys/stat.h>
-
 namespace lumivor::link {
 
 namespace {
-
-bool isCharacterDevice(const QString& path)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(path);
-    return false;
-#else
-    struct stat info
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
-#endif
-}
 
 QList<SystemSerialPort> systemSerialPorts()
 {
@@ -34,6 +23,8 @@ QList<SystemSerialPort> systemSerialPorts()
         ports.append({info.portName(), info.systemLocation()});
     return ports;
 }
+
+#ifndef Q_OS_WIN
 
 QString canonical(const QString& path)
 {
@@ -58,6 +49,92 @@ void sortByName(QList<SystemSerialPort>& ports)
     });
 }
 
+// How a device counts under the table's filter: with AnyCharacterDevice,
+// every character device passes as a terminal.
+DeviceKind kindUnder(const QString& path, DeviceFilter filter)
+{
+    const DeviceKind kind = deviceKind(path);
+    if (filter == DeviceFilter::SerialTerminals || kind != DeviceKind::NotSerial)
+        return kind;
+    return isCharacterDevice(path) ? DeviceKind::SerialTerminal : DeviceKind::NotSerial;
+}
+
+// What the link com<n> of the port directory stands for now.
+struct PortLinkState
+{
+    enum Kind { Absent, Usable, OwnerEnded, Dangling, NotSerial } kind = Absent;
+    QString path;   // the link
+    QString target; // the device it leads to, or its text when it leads nowhere
+};
+
+// A link's owner file holds the process id of the program that made the
+// link. That program is gone when no such process exists; a file that holds
+// no number proves nothing, and the link counts as usual.
+bool ownerHasEnded(const QString& linkPath)
+{
+    QFile owner(linkPath + QStringLiteral(".owner"));
+    if (!owner.open(QIODevice::ReadOnly))
+        return false;
+    bool isNumber = false;
+    const qint64 pid = owner.read(32).trimmed().toLongLong(&isNumber);
+    return isNumber && pid > 0 && !processExists(pid);
+}
+
+PortLinkState examineLink(const QString& portDirectory, int number, DeviceFilter filter)
+{
+    PortLinkState state;
+    state.path = portDirectory + QStringLiteral("/com") + QString::number(number);
+    const QFileInfo link(state.path);
+    if (!link.isSymLink())
+        return state;
+    if (ownerHasEnded(state.path)) {
+        state.kind = PortLinkState::OwnerEnded;
+        return state;
+    }
+    state.target = link.exists() ? canonical(state.path) : link.symLinkTarget();
+    switch (kindUnder(state.target, filter)) {
+    case DeviceKind::Missing:
+        state.kind = PortLinkState::Dangling;
+        break;
+    case DeviceKind::NotSerial:
+        state.kind = PortLinkState::NotSerial;
+        break;
+    case DeviceKind::SerialTerminal:
+        state.kind = PortLinkState::Usable;
+        break;
+    }
+    return state;
+}
+
+QString whyLinkIsGone(int number, const PortLinkState& link)
+{
+    const QString gone = QStringLiteral("COM%1 is no longer present: ").arg(number);
+    switch (link.kind) {
+    case PortLinkState::OwnerEnded:
+        return gone + QStringLiteral("the virtual controller that provided it has ended");
+    case PortLinkState::Dangling:
+        return gone + QStringLiteral("the link %1 points to %2, which no longer exists")
+                          .arg(link.path, link.target);
+    case PortLinkState::NotSerial:
+        return gone + QStringLiteral("the link %1 points to %2, which is not a serial port")
+                          .arg(link.path, link.target);
+    case PortLinkState::Absent:
+    case PortLinkState::Usable:
+        break;
+    }
+    return gone + QStringLiteral("the link %1 was removed").arg(link.path);
+}
+
+QString whyDeviceIsGone(int number, const QString& device, DeviceKind kind)
+{
+    const QString gone = QStringLiteral("COM%1 is no longer present: ").arg(number);
+    return kind == DeviceKind::Missing
+               ? gone + QStringLiteral("%1 was removed").arg(device)
+               : gone + QStringLiteral("%1 is not a serial port").arg(device);
+}
+
+#endif
+
 } // namespace
 
 QString defaultPortDirectory()
@@ -68,16 +145,6 @@ QString defaultPortDirectory()
     return dataHome + QStringLiteral("/lumivor/ports");
 }
 
-QString linkedDevice(const QString& portDirectory, int number)
-{
-    const QString link = portDirectory + QStringLiteral("/com") + QString::number(number);
-    const QFileInfo info(link);
-    if (!info.isSymLink())
-        return {};
-    const QString target = canonical(link);
-    return isCharacterDevice(target) ? target : QString();
-}
-
 ComPortTable ComPortTable::probe()
 {
     return probe(defaultPortDirectory(), systemSerialPorts());
@@ -86,10 +153,11 @@ ComPortTable ComPortTable::probe()
 #ifdef Q_OS_WIN
 
 ComPortTable ComPortTable::probe(const QString& portDirectory,
-                                 const QList<SystemSerialPort>& systemPorts)
+                                 const QList<SystemSerialPort>& systemPorts, DeviceFilter filter)
 {
     ComPortTable table;
     table.portDirectory_ = portDirectory;
+    table.filter_ = filter;
     for (const SystemSerialPort& port : systemPorts) {
         const QString name = port.portName.toUpper();
         if (!name.startsWith(QStringLiteral("COM")))
@@ -97,40 +165,45 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
         bool ok = false;
         const int number = name.mid(3).toInt(&ok);
         if (ok && number >= firstNumber && number <= lastNumber)
-            table.devices_.insert(number, name);
+            table.entries_.insert(number, {name, false});
     }
     return table;
 }
 
-QString ComPortTable::devicePath(int number) const
+ComPortTable::Resolution ComPortTable::resolve(int number) const
 {
-    return devices_.value(number);
+    if (!entries_.contains(number))
+        return {{}, QStringLiteral("Invalid Port Number: COM%1 is not present").arg(number)};
+    return {entries_.value(number).device, {}};
 }
 
 #else
 
 ComPortTable ComPortTable::probe(const QString& portDirectory,
-                                 const QList<SystemSerialPort>& systemPorts)
+                                 const QList<SystemSerialPort>& systemPorts, DeviceFilter filter)
 {
     ComPortTable table;
     table.portDirectory_ = portDirectory;
+    table.filter_ = filter;
     QList<QString> claimed; // canonical device paths already given a number
 
     for (int n = firstNumber; n <= lastNumber; ++n) {
-        const QString device = linkedDevice(portDirectory, n);
-        if (!device.isEmpty()) {
-            table.devices_.insert(n, device);
-            claimed.append(device);
+        const PortLinkState link = examineLink(portDirectory, n, filter);
+        if (link.kind == PortLinkState::Usable) {
+            table.entries_.insert(n, {link.target, true});
+            claimed.append(link.target);
         }
     }
 
     QList<SystemSerialPort> others;
     for (const SystemSerialPort& port : systemPorts) {
+        if (kindUnder(port.systemLocation, filter) != DeviceKind::SerialTerminal)
+            continue;
         if (port.portName.startsWith(QStringLiteral("ttyS"))) {
             bool ok = false;
             const int n = port.portName.mid(4).toInt(&ok) + 1;
-            if (ok && n >= firstNumber && n <= lastNumber && !table.devices_.contains(n)) {
-                table.devices_.insert(n, port.systemLocation);
+            if (ok && n >= firstNumber && n <= lastNumber && !table.entries_.contains(n)) {
+                table.entries_.insert(n, {port.systemLocation, false});
                 claimed.append(canonical(port.systemLocation));
             }
             continue;
@@ -143,32 +216,57 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
     for (const SystemSerialPort& port : others) {
         if (claimed.contains(canonical(port.systemLocation)))
             continue;
-        while (next <= lastNumber && table.devices_.contains(next))
+        while (next <= lastNumber && table.entries_.contains(next))
             ++next;
         if (next > lastNumber)
             break;
-        table.devices_.insert(next, port.systemLocation);
+        table.entries_.insert(next, {port.systemLocation, false});
         claimed.append(canonical(port.systemLocation));
     }
     return table;
 }
 
-QString ComPortTable::devicePath(int number) const
+// A usable link wins, as at the probe. Otherwise a number the probe found
+// through a link is gone with it, and one found as a device needs that device.
+ComPortTable::Resolution ComPortTable::resolve(int number) const
 {
-    const QString linked = linkedDevice(portDirectory_, number);
-    return linked.isEmpty() ? devices_.value(number) : linked;
+    if (!entries_.contains(number))
+        return {{}, QStringLiteral("Invalid Port Number: COM%1 is not present").arg(number)};
+    const Entry entry = entries_.value(number);
+    const PortLinkState link = examineLink(portDirectory_, number, filter_);
+    if (link.kind == PortLinkState::Usable)
+        return {link.target, {}};
+    if (entry.fromLink)
+        return {{}, whyLinkIsGone(number, link)};
+    const DeviceKind kind = kindUnder(entry.device, filter_);
+    if (kind != DeviceKind::SerialTerminal)
+        return {{}, whyDeviceIsGone(number, entry.device, kind)};
+    return {entry.device, {}};
 }
 
 #endif
 
+QString ComPortTable::devicePath(int number) const
+{
+    return resolve(number).device;
+}
+
+QString ComPortTable::deviceToOpen(int number) const
+{
+    const Resolution resolution = resolve(number);
+    if (resolution.device.isEmpty())
+        throw SerialPortError(PortErrorCode::InvalidPortNumber, resolution.problem);
+    return resolution.device;
+}
+
 bool ComPortTable::portExists(int number) const
 {
-    return devices_.contains(number);
+    return entries_.contains(number);
 }
 
 QList<int> ComPortTable::presentNumbers() const
 {
-    return devices_.keys();
+    return entries_.keys();
 }
 
 } // namespace lumivor::link

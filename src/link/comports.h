@@ -14,18 +14,31 @@ struct SystemSerialPort
     QString systemLocation; // "/dev/ttyUSB0"
 };
 
+// Which devices may stand for a port.
+enum class DeviceFilter {
+    SerialTerminals,    // only serial terminals (see deviceKind()): the console itself
+    AnyCharacterDevice, // any character device: window tests that map ports to /dev/null
+};
+
 // The console names its ports by number, COM1 to COM16, on every platform.
 //
 // On Linux a number n is resolved in this order:
-//  1. a symbolic link "com<n>" in the port directory whose target is a
-//     character device that exists (a virtual controller or the operator maps
-//     a port this way, like a DOS device map);
+//  1. a symbolic link "com<n>" in the port directory whose target is a serial
+//     terminal (a virtual controller or the operator maps a port this way,
+//     like a DOS device map). A link with an owner file "com<n>.owner" beside
+//     it, holding the process id of the program that made it (a virtual
+//     controller writes one), is stale once that process has ended, and
+//     counts as absent;
 //  2. the kernel's UART /dev/ttyS<n-1> when the system reports it as present;
 //  3. the numbers still free go, lowest first, to the other serial devices the
 //     system reports, in name order.
 // On Windows the number n is simply the port "COM<n>".
 //
-// The table is built once, at start-up (the probe of COM1 to COM16).
+// Which numbers exist is decided once, at start-up (the probe of COM1 to
+// COM16). Which device a number opens is decided again at every open: a
+// number found through a link follows that link as it is then, and one found
+// as a device must still be that serial device. A number whose link or device
+// has gone opens nothing, never whatever held that device before.
 class ComPortTable
 {
 public:
@@ -36,27 +49,39 @@ public:
     static ComPortTable probe();
     // Probes with an explicit port directory and device list (tests use this).
     static ComPortTable probe(const QString& portDirectory,
-                              const QList<SystemSerialPort>& systemPorts);
+                              const QList<SystemSerialPort>& systemPorts,
+                              DeviceFilter filter = DeviceFilter::SerialTerminals);
 
     // Whether COM<number> was present at the probe. Nothing is opened.
     bool portExists(int number) const;
     // The present numbers in ascending order.
     QList<int> presentNumbers() const;
-    // The device to open for COM<number>. A port link is followed again, so a
-    // virtual controller that was restarted on another device is still found;
-    // empty when the number resolves to nothing.
+    // The device COM<number> stands for now (a link is followed again); empty
+    // when it stands for none any more. Never throws: fit for a tooltip.
     QString devicePath(int number) const;
+    // The same for opening the port: throws SerialPortError (InvalidPortNumber)
+    // that tells the operator why the port is gone.
+    QString deviceToOpen(int number) const;
 
 private:
+    struct Entry
+    {
+        QString device; // as probed
+        bool fromLink = false;
+    };
+    struct Resolution
+    {
+        QString device;  // empty when the number stands for nothing now
+        QString problem; // why, for the operator
+    };
+    Resolution resolve(int number) const;
+
     QString portDirectory_;
-    QMap<int, QString> devices_; // number -> device path, as probed
+    DeviceFilter filter_ = DeviceFilter::SerialTerminals;
+    QMap<int, Entry> entries_; // number -> what the probe found
 };
 
 // $XDG_DATA_HOME/lumivor/ports, by default ~/.local/share/lumivor/ports.
 QString defaultPortDirectory();
-
-// The device a "com<n>" link in the port directory points to, when the link
-// exists and its target is a character device; empty otherwise.
-QString linkedDevice(const QString& portDirectory, int number);
 
 } // namespace lumivor::link

@@ -1,10 +1,27 @@
 #include "link/qtserialport.h"
 
-#include <climits>
-#ifndef Q_OS_WIN
-#include <termios.h>
-#endif
+#include "link/serialdevice.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace lumivor::link {
 
@@ -44,6 +61,46 @@ QString permissionHint()
 #endif
 }
 
+QString inUseText(const OpenFailure& failure)
+{
+    QString text = failure.port + QStringLiteral(" is in use by another program");
+    if (!failure.holder)
+        return text;
+    const PortHolder& holder = *failure.holder;
+    QString who = QStringLiteral("process %1").arg(holder.pid);
+    if (!holder.appName.isEmpty())
+        who.prepend(holder.appName + QStringLiteral(", "));
+    return text + QStringLiteral(" (") + who + QStringLiteral(")");
+}
+
+SerialPortError permissionFailure(const OpenFailure& failure)
+{
+    if (failure.holder || failure.accessible) // a lock, or an exclusive open (EBUSY)
+        return SerialPortError(PortErrorCode::HardwareUnavailable, inUseText(failure));
+    const QString denied = failure.port + QStringLiteral(": permission denied");
+    return SerialPortError(PortErrorCode::HardwareUnavailable,
+                           failure.superuser ? denied : denied + permissionHint());
+}
+
+bool accessibleForReadAndWrite(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+#else
+    Q_UNUSED(device);
+    return true;
+#endif
+}
+
+bool runningAsSuperuser()
+{
+#ifdef Q_OS_UNIX
+    return ::geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
 } // namespace
 
 LineSettings parseLineSettings(const QString& settings)
@@ -73,10 +130,37 @@ LineSettings parseLineSettings(const QString& settings)
     return line;
 }
 
-QtSerialPort::QtSerialPort(Resolver resolver) : resolver_(std::move(resolver)) {}
+SerialPortError describeOpenFailure(const OpenFailure& failure)
+{
+    switch (failure.error) {
+    case QSerialPort::DeviceNotFoundError:
+        return SerialPortError(PortErrorCode::InvalidPortNumber,
+                               failure.port + QStringLiteral(" is not present: ") +
+                                   failure.systemText);
+    case QSerialPort::UnsupportedOperationError: // the terminal ioctls failed
+        return SerialPortError(PortErrorCode::InvalidPortNumber,
+                               failure.device + QStringLiteral(" is not a serial port"));
+    case QSerialPort::PermissionError:
+        return permissionFailure(failure);
+    default:
+        return SerialPortError(PortErrorCode::HardwareUnavailable,
+                               failure.systemText + QStringLiteral(" (") + failure.device +
+                                   QStringLiteral(")"));
+    }
+}
+
+QtSerialPort::QtSerialPort(Resolver resolver) : resolver_(std::move(resolver))
+{
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { takeArrivedBytes(); });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                     [this](QSerialPort::SerialPortError error) { onQtError(error); });
+    lineCheck_.setInterval(lineCheckMs);
+    QObject::connect(&lineCheck_, &QTimer::timeout, &lineCheck_, [this] { checkLine(); });
+}
 
 QtSerialPort::~QtSerialPort()
 {
+    QObject::disconnect(&port_, nullptr, nullptr, nullptr);
     if (port_.isOpen())
         port_.close();
 }
@@ -104,19 +188,33 @@ void QtSerialPort::setPortOpen(bool open)
 {
     if (open)
         this->open();
-    else if (port_.isOpen())
-        port_.close();
+    else
+        close();
 }
 
 void QtSerialPort::open()
 {
     if (port_.isOpen())
         throw SerialPortError(PortErrorCode::PortAlreadyOpen, QStringLiteral("Port already open"));
-    const QString device = resolver_(commPort_);
+    const QString device = resolver_(commPort_); // may throw: the number opens nothing now
     if (device.isEmpty())
         throw SerialPortError(
             PortErrorCode::InvalidPortNumber,
             QStringLiteral("Invalid Port Number: COM%1 is not present").arg(commPort_));
+    // Refused before opening: opening /dev/ptmx would make a new terminal, and
+    // opening a console or /dev/tty would take over a terminal that is not ours.
+    switch (deviceKind(device)) {
+    case DeviceKind::Missing:
+        throw SerialPortError(
+            PortErrorCode::InvalidPortNumber,
+            QStringLiteral("COM%1 is not present: %2 does not exist").arg(commPort_).arg(device));
+    case DeviceKind::NotSerial:
+        throw SerialPortError(PortErrorCode::InvalidPortNumber,
+                              device + QStringLiteral(" is not a serial port"));
+    case DeviceKind::SerialTerminal:
+        break;
+    }
+    device_ = device;
     port_.setPortName(device);
     if (!port_.open(QIODevice::ReadWrite))
         throw openError();
@@ -129,20 +227,48 @@ void QtSerialPort::open()
     // Bytes the device held from before this session are not the controller's answer.
     port_.clear(QSerialPort::AllDirections);
     port_.clearError();
+    startWatching();
+}
+
+void QtSerialPort::startWatching()
+{
+    ++session_;
+    received_.clear();
+    lostBytes_ = 0;
+    failure_.reset();
+#ifdef Q_OS_UNIX
+    lineCheck_.start();
+#endif
+}
+
+void QtSerialPort::close()
+{
+    lineCheck_.stop();
+    ++session_; // a failure report still queued belongs to the session that ends here
+    if (port_.isOpen())
+        port_.close();
+    failure_.reset();
+    received_.clear();
+}
+
+QString QtSerialPort::portLabel() const
+{
+    return QStringLiteral("COM%1 (%2)").arg(commPort_).arg(device_);
 }
 
 SerialPortError QtSerialPort::openError() const
 {
-    const QString text =
-        port_.errorString() + QStringLiteral(" (") + port_.portName() + QStringLiteral(")");
-    switch (port_.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return SerialPortError(PortErrorCode::InvalidPortNumber, text);
-    case QSerialPort::PermissionError:
-        return SerialPortError(PortErrorCode::HardwareUnavailable, text + permissionHint());
-    default:
-        return SerialPortError(PortErrorCode::HardwareUnavailable, text);
+    OpenFailure failure;
+    failure.port = portLabel();
+    failure.device = device_;
+    failure.error = port_.error();
+    failure.systemText = port_.errorString();
+    if (failure.error == QSerialPort::PermissionError) {
+        failure.holder = portHolder(failure.device);
+        failure.accessible = accessibleForReadAndWrite(failure.device);
+        failure.superuser = runningAsSuperuser();
     }
+    return describeOpenFailure(failure);
 }
 
 // Applies the rate and framing of the settings text. Control-line ioctls that a
@@ -158,60 +284,161 @@ void QtSerialPort::applyLineSettings()
                               QStringLiteral("Could not set comm state: ") + port_.errorString());
 }
 
-void QtSerialPort::requireOpen() const
+void QtSerialPort::requireUsable() const
 {
     if (!port_.isOpen())
         throw SerialPortError(PortErrorCode::PortNotOpen,
                               QStringLiteral("Operation valid only when the port is open"));
+    if (failure_)
+        throw *failure_;
 }
 
 void QtSerialPort::output(const QByteArray& bytes)
 {
-    requireOpen();
+    requireUsable();
+    const auto writeFailed = [this] {
+        if (failure_)
+            return *failure_;
+        return SerialPortError(PortErrorCode::WriteFailed,
+                               QStringLiteral("Write failed: ") + port_.errorString());
+    };
     if (port_.write(bytes) != bytes.size())
-        throw SerialPortError(PortErrorCode::WriteFailed, port_.errorString());
+        throw writeFailed();
     // QSerialPort buffers writes until the event loop runs; push them to the
     // operating system now, so a caller that blocks afterwards loses nothing.
     while (port_.bytesToWrite() > 0) {
         if (!port_.waitForBytesWritten(writeTimeoutMs))
-            throw SerialPortError(PortErrorCode::WriteFailed,
-                                  QStringLiteral("Write failed: ") + port_.errorString());
+            throw writeFailed();
     }
 }
 
-// Moves whatever the operating system holds into the port's buffer without
+// Moves what the operating system holds into the receive buffer without
 // waiting, so a reader sees bytes even when no event loop ran since they came.
 void QtSerialPort::pullPendingBytes()
 {
-    if (!port_.waitForReadyRead(0) && port_.error() == QSerialPort::TimeoutError)
+    port_.waitForReadyRead(0); // reports a failure through errorOccurred
+    if (port_.error() == QSerialPort::TimeoutError)
         port_.clearError();
-    const auto error = port_.error();
-    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
-        throw SerialPortError(PortErrorCode::ReadFailed,
-                              QStringLiteral("Error reading comm device: ") + port_.errorString());
+    takeArrivedBytes();
+    if (failure_)
+        throw *failure_;
+}
+
+// Keeps the oldest bytes up to the receive buffer's size and drops the rest,
+// as a UART's receive buffer overflows: Qt's own buffer stays empty however
+// long nobody reads.
+void QtSerialPort::takeArrivedBytes()
+{
+    if (!port_.isOpen())
+        return;
+    const QByteArray arrived = port_.readAll();
+    const qsizetype room = receiveBufferBytes - received_.size();
+    const qsizetype kept = std::min(room, arrived.size());
+    received_.append(arrived.constData(), kept);
+    lostBytes_ += arrived.size() - kept;
 }
 
 QByteArray QtSerialPort::input()
 {
-    requireOpen();
+    requireUsable();
     pullPendingBytes();
-    return port_.readAll();
+    return std::exchange(received_, QByteArray());
 }
 
 int QtSerialPort::inBufferCount()
 {
-    requireOpen();
+    requireUsable();
     pullPendingBytes();
-    return static_cast<int>(std::min<qint64>(port_.bytesAvailable(), INT_MAX));
+    return static_cast<int>(received_.size());
 }
 
 void QtSerialPort::drain()
 {
-    requireOpen();
+    requireUsable();
     port_.flush();
-#ifndef Q_OS_WIN
-    ::tcdrain(port_.handle());
+#ifdef Q_OS_UNIX
+    while (::tcdrain(port_.handle()) != 0) {
+        if (errno != EINTR)
+            throw SerialPortError(PortErrorCode::WriteFailed,
+                                  QStringLiteral("Write failed: ") +
+                                      QString::fromLocal8Bit(std::strerror(errno)));
+    }
+#elif defined(Q_OS_WIN)
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle())))
+        throw SerialPortError(PortErrorCode::WriteFailed, QStringLiteral("Write failed"));
 #endif
+}
+
+void QtSerialPort::onQtError(QSerialPort::SerialPortError error)
+{
+    if (!port_.isOpen() || failure_)
+        return;
+    const bool writing = error == QSerialPort::WriteError;
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError && !writing)
+        return; // a time-out of a zero wait, a control line a pseudo-terminal lacks
+    // On a hang-up Qt's text is a stale errno ("No such file or directory").
+    const QString cause = lineHungUp() ? QString() : port_.errorString();
+    fail(deviceFailure(writing ? PortErrorCode::WriteFailed : PortErrorCode::ReadFailed, cause));
+}
+
+// A hang-up that Qt has not reported (its notifier may never fire for one on
+// some systems) still ends the session within one check.
+void QtSerialPort::checkLine()
+{
+    if (port_.isOpen() && !failure_ && lineHungUp())
+        fail(deviceFailure(PortErrorCode::ReadFailed, QString()));
+}
+
+// The device failed with the system's text `cause`, or hung up when there is none.
+SerialPortError QtSerialPort::deviceFailure(PortErrorCode code, const QString& cause) const
+{
+    const QString what =
+        cause.isEmpty()
+            ? QStringLiteral(" hung up: the device was unplugged or the other end closed it")
+            : QStringLiteral(" failed: ") + cause;
+    return SerialPortError(code, portLabel() + what);
+}
+
+bool QtSerialPort::lineHungUp() const
+{
+#ifdef Q_OS_UNIX
+    pollfd line{port_.handle(), 0, 0}; // hang-up and error are reported unasked
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+// Records the failure so every later operation raises it, stops the spin of a
+// dead handle, and tells the watcher once, from the event loop: the watcher
+// may close the port, which must not happen inside Qt's own signal (the
+// notifier that emitted it would be deleted in its own activation).
+void QtSerialPort::fail(const SerialPortError& error)
+{
+    if (failure_)
+        return;
+    failure_ = error;
+    silenceQtNotifiers();
+    lineCheck_.stop();
+    const quint64 session = session_;
+    QMetaObject::invokeMethod(
+        &port_,
+        [this, session, error] {
+            if (session == session_ && watcher_)
+                watcher_(error);
+        },
+        Qt::QueuedConnection);
+}
+
+// A hung-up handle stays readable for ever and every read of it fails, so
+// Qt's read notifier would fire without pause until the port is closed.
+// Disabling it (not deleting it: this may run inside its activation) stops
+// that; closing the port removes it, and opening again makes a working one.
+void QtSerialPort::silenceQtNotifiers()
+{
+    const auto notifiers = port_.findChildren<QSocketNotifier*>();
+    for (QSocketNotifier* notifier : notifiers)
+        notifier->setEnabled(false);
 }
 
 } // namespace lumivor::link

@@ -2,6 +2,8 @@ target_sources(lumivor_link PRIVATE
     link/serialport.h
     link/dialogs.h
     link/clock.h link/clock.cpp
+    link/serialdevice.h link/serialdevice.cpp
+    link/portlock.h link/portlock.cpp
     link/comports.h link/comports.cpp
     link/qtserialport.h link/qtserialport.cpp
     link/linkservice.h link/linkservice.cpp

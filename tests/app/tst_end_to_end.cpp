@@ -34,7 +34,7 @@ void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
     QTemporaryDir portDir;
     QVERIFY(QFile::link(controller.slavePath(), portDir.path() + QStringLiteral("/com4")));
     const auto ports = link::ComPortTable::probe(portDir.path(), {});
-    link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
+    link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;
     app::MainWindow window(port, dialogs, ports, clock);
@@ -75,7 +75,7 @@ void EndToEndTest::changesTheVirtualControllersRateAndStaysConnected()
     testing::SimProcess sim;
     QVERIFY(sim.isRunning());
     const auto ports = link::ComPortTable::probe(sim.portDirectory(), {});
-    link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
+    link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;
     app::MainWindow window(port, dialogs, ports, clock);

@@ -1,15 +1,23 @@
 // The real port backend over a pseudo-terminal: every byte value passes both
 // ways unchanged, writes reach the operating system before output() returns,
-// the rate reaches the line, and misuse raises the port's numbered errors.
+// the rate reaches the line, misuse raises the port's numbered errors, a
+// hang-up of an idle port is reported once, and a chattering controller
+// cannot make the console's memory grow.
 #include "link/qtserialport.h"
 #include "pty.h"
 
+#include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <termios.h>
+#include <unistd.h>
 
+using lumivor::link::OpenFailure;
 using lumivor::link::PortErrorCode;
+using lumivor::link::PortHolder;
 using lumivor::link::QtSerialPort;
+using lumivor::link::SerialPort;
 using lumivor::link::SerialPortError;
 using lumivor::testing::PseudoTerminal;
 
@@ -22,6 +30,18 @@ private Q_SLOTS:
     void settingsReachTheLine_data();
     void settingsReachTheLine();
     void misuseRaisesNumberedErrors();
+    void bytesSentBeforeOpenAreDiscarded();
+    void drainReturnsWithTheBytesAtTheOtherEnd();
+    void aHangUpOfAnIdlePortIsReportedOnce_data();
+    void aHangUpOfAnIdlePortIsReportedOnce();
+    void theWatcherMayCloseThePortAndItOpensAgain();
+    void aFailureAReaderMetIsNotReportedAfterClose();
+    void aFloodKeepsTheOldestBytesAndNothingGrows();
+    void onlySerialTerminalsAreOpened_data();
+    void onlySerialTerminalsAreOpened();
+    void aPortHeldByAnotherProgramNamesIt();
+    void openFailuresTellWhatIsWrong_data();
+    void openFailuresTellWhatIsWrong();
 };
 
 namespace {
@@ -33,14 +53,29 @@ QByteArray allByteValues()
     return bytes;
 }
 
-PortErrorCode errorOf(const std::function<void()>& action)
+SerialPortError caught(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const SerialPortError& error) {
-        return error.code();
+        return error;
     }
-    return PortErrorCode{};
+    return SerialPortError(PortErrorCode{}, QStringLiteral("nothing thrown"));
+}
+
+PortErrorCode errorOf(const std::function<void()>& action)
+{
+    return caught(action).code();
+}
+
+// Reads until `count` bytes came, within a bounded time.
+QByteArray receive(SerialPort& port, int count)
+{
+    QByteArray received;
+    const bool complete =
+        QTest::qWaitFor([&] { return (received += port.input()).size() >= count; }, 3000);
+    Q_UNUSED(complete); // the caller compares what came
+    return received;
 }
 } // namespace
 
@@ -130,6 +165,244 @@ void QtSerialPortTest::misuseRaisesNumberedErrors()
     device = QStringLiteral("/dev/lumivor-no-such-device");
     QCOMPARE(errorOf([&] { port.setPortOpen(true); }), PortErrorCode::InvalidPortNumber);
     QVERIFY(!port.portOpen());
+}
+
+void QtSerialPortTest::bytesSentBeforeOpenAreDiscarded()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.write("stale reply"));
+    QTRY_COMPARE_WITH_TIMEOUT(pty.waitingAtSlave(), 11, 3000); // in the terminal before open
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    port.setPortOpen(true);
+    QCOMPARE(port.input(), QByteArray());
+    QVERIFY(pty.write("fresh"));
+    QCOMPARE(receive(port, 5), QByteArray("fresh"));
+}
+
+void QtSerialPortTest::drainReturnsWithTheBytesAtTheOtherEnd()
+{
+    PseudoTerminal pty;
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    QCOMPARE(errorOf([&] { port.drain(); }), PortErrorCode::PortNotOpen);
+    port.setPortOpen(true);
+    const QByteArray block = allByteValues().repeated(8);
+    port.output(block);
+    port.drain();
+    QCOMPARE(pty.read(static_cast<int>(block.size()), 3000), block);
+}
+
+void QtSerialPortTest::aHangUpOfAnIdlePortIsReportedOnce_data()
+{
+    QTest::addColumn<bool>("qtNotifierSilent");
+    QTest::newRow("Qt's notifier reports it") << false;
+    QTest::newRow("only the line check sees it") << true;
+}
+
+// Nobody reads or writes: the controller vanishes.
+void QtSerialPortTest::aHangUpOfAnIdlePortIsReportedOnce()
+{
+    QFETCH(bool, qtNotifierSilent);
+    PseudoTerminal pty;
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    port.setCommPort(3);
+    QList<SerialPortError> reports;
+    port.setFailureWatcher([&](const SerialPortError& error) { reports.append(error); });
+    port.setPortOpen(true);
+    if (qtNotifierSilent) {
+        const auto notifiers = port.qtPort().findChildren<QSocketNotifier*>();
+        QVERIFY(!notifiers.isEmpty());
+        for (QSocketNotifier* notifier : notifiers)
+            notifier->setEnabled(false);
+    }
+    int qtSignals = 0; // each one is a turn of the spin of a dead handle
+    QObject::connect(&port.qtPort(), &QSerialPort::errorOccurred, [&] { ++qtSignals; });
+    QObject::connect(&port.qtPort(), &QSerialPort::readyRead, [&] { ++qtSignals; });
+
+    pty.hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, 3000);
+    QCOMPARE(reports[0].code(), PortErrorCode::ReadFailed);
+    QVERIFY2(reports[0].description().startsWith(QStringLiteral("COM3 (")) &&
+                 reports[0].description().contains(QStringLiteral("hung up")),
+             qPrintable(reports[0].description()));
+
+    const int signalsAtReport = qtSignals;
+    QTest::qWait(3 * QtSerialPort::lineCheckMs);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(qtSignals, signalsAtReport);
+    QVERIFY(port.portOpen()); // closing is the owner's choice
+    QCOMPARE(errorOf([&] { port.input(); }), PortErrorCode::ReadFailed);
+    QCOMPARE(errorOf([&] { port.inBufferCount(); }), PortErrorCode::ReadFailed);
+    QCOMPARE(errorOf([&] { port.output("ID"); }), PortErrorCode::ReadFailed);
+    QCOMPARE(errorOf([&] { port.drain(); }), PortErrorCode::ReadFailed);
+}
+
+void QtSerialPortTest::theWatcherMayCloseThePortAndItOpensAgain()
+{
+    auto first = std::make_unique<PseudoTerminal>();
+    PseudoTerminal second;
+    QString device = first->slavePath();
+    QtSerialPort port([&](int) { return device; });
+    int reports = 0;
+    port.setFailureWatcher([&](const SerialPortError&) {
+        ++reports;
+        port.setPortOpen(false);
+    });
+    port.setPortOpen(true);
+    first->hangUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!port.portOpen(), 3000);
+    QCOMPARE(reports, 1);
+
+    device = second.slavePath();
+    port.setPortOpen(true);
+    port.output("ID");
+    QCOMPARE(second.read(2, 3000), QByteArray("ID"));
+    QVERIFY(second.write("64"));
+    QCOMPARE(receive(port, 2), QByteArray("64"));
+    QTest::qWait(2 * QtSerialPort::lineCheckMs);
+    QCOMPARE(reports, 1);
+}
+
+// A reader that meets the hang-up first hears of it by its error; once it
+// has closed the port, the watcher is not told of that failure again.
+void QtSerialPortTest::aFailureAReaderMetIsNotReportedAfterClose()
+{
+    PseudoTerminal pty;
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    int reports = 0;
+    port.setFailureWatcher([&](const SerialPortError&) { ++reports; });
+    port.setPortOpen(true);
+    pty.hangUp();
+    QCOMPARE(errorOf([&] { port.input(); }), PortErrorCode::ReadFailed);
+    port.setPortOpen(false);
+    QTest::qWait(2 * QtSerialPort::lineCheckMs);
+    QCOMPARE(reports, 0);
+}
+
+void QtSerialPortTest::aFloodKeepsTheOldestBytesAndNothingGrows()
+{
+    PseudoTerminal pty;
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    port.setPortOpen(true);
+    QByteArray flood(8 * 1024 * 1024, '\0');
+    for (qsizetype i = 0; i < flood.size(); ++i)
+        flood[i] = static_cast<char>(i % 251);
+
+    QVERIFY(pty.writeWhileProcessingEvents(flood, 60000));
+    QTRY_COMPARE_WITH_TIMEOUT(port.lostBytes() + port.inBufferCount(), qint64(flood.size()), 5000);
+    QCOMPARE(port.qtPort().bytesAvailable(), qint64(0));
+    QCOMPARE(port.inBufferCount(), SerialPort::receiveBufferBytes);
+    QCOMPARE(port.input(), flood.left(SerialPort::receiveBufferBytes));
+
+    QVERIFY(pty.write("!"));
+    QCOMPARE(receive(port, 1), QByteArray("!"));
+}
+
+void QtSerialPortTest::onlySerialTerminalsAreOpened_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::newRow("null device") << QStringLiteral("/dev/null");
+    QTest::newRow("pseudo-terminal multiplexer") << QStringLiteral("/dev/ptmx"); // would open
+    QTest::newRow("regular file") << QStringLiteral("file");
+}
+
+void QtSerialPortTest::onlySerialTerminalsAreOpened()
+{
+    QFETCH(QString, device);
+    QTemporaryDir dir;
+    if (!device.startsWith(QLatin1Char('/'))) {
+        device = dir.filePath(device);
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QtSerialPort port([&](int) { return device; });
+    const SerialPortError error = caught([&] { port.setPortOpen(true); });
+    QCOMPARE(error.code(), PortErrorCode::InvalidPortNumber);
+    QCOMPARE(error.description(), device + QStringLiteral(" is not a serial port"));
+    QVERIFY(!port.portOpen());
+}
+
+void QtSerialPortTest::aPortHeldByAnotherProgramNamesIt()
+{
+    PseudoTerminal pty;
+    QtSerialPort holder([&](int) { return pty.slavePath(); });
+    holder.setPortOpen(true);
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    port.setCommPort(3);
+    const SerialPortError error = caught([&] { port.setPortOpen(true); });
+    QCOMPARE(error.code(), PortErrorCode::HardwareUnavailable);
+    QCOMPARE(error.description(),
+             QStringLiteral("COM3 (%1) is in use by another program (%2, process %3)")
+                 .arg(pty.slavePath(), QCoreApplication::applicationName())
+                 .arg(QCoreApplication::applicationPid()));
+    QVERIFY(!port.portOpen());
+
+    holder.setPortOpen(false);
+    port.setPortOpen(true); // free again
+    QVERIFY(port.portOpen());
+}
+
+void QtSerialPortTest::openFailuresTellWhatIsWrong_data()
+{
+    QTest::addColumn<OpenFailure>("failure");
+    QTest::addColumn<PortErrorCode>("code");
+    QTest::addColumn<QString>("description");
+    const QString port = QStringLiteral("COM3 (/dev/ttyUSB0)");
+    const QString device = QStringLiteral("/dev/ttyUSB0");
+    const QString lockText = QStringLiteral("Permission error while locking the device");
+    const QString hint =
+        QStringLiteral(" (to use serial ports, add your user to the dialout group, "
+                       "for example: sudo usermod -aG dialout $USER, then log in again)");
+    const auto failure = [&](QSerialPort::SerialPortError error, const QString& text) {
+        OpenFailure f;
+        f.port = port;
+        f.device = device;
+        f.error = error;
+        f.systemText = text;
+        return f;
+    };
+
+    OpenFailure locked = failure(QSerialPort::PermissionError, lockText);
+    locked.holder = PortHolder{4711, QStringLiteral("lumivor"), QStringLiteral("host")};
+    locked.superuser = true;
+    QTest::newRow("locked by a named program, as root")
+        << locked << PortErrorCode::HardwareUnavailable
+        << port + QStringLiteral(" is in use by another program (lumivor, process 4711)");
+    locked.holder->appName.clear();
+    locked.superuser = false;
+    QTest::newRow("locked by an unnamed program")
+        << locked << PortErrorCode::HardwareUnavailable
+        << port + QStringLiteral(" is in use by another program (process 4711)");
+
+    const OpenFailure busy = failure(QSerialPort::PermissionError, QStringLiteral("busy"));
+    QTest::newRow("opened exclusively") << busy << PortErrorCode::HardwareUnavailable
+                                        << port + QStringLiteral(" is in use by another program");
+
+    OpenFailure denied = failure(QSerialPort::PermissionError, QStringLiteral("denied"));
+    denied.accessible = false;
+    QTest::newRow("no permission") << denied << PortErrorCode::HardwareUnavailable
+                                   << port + QStringLiteral(": permission denied") + hint;
+    denied.superuser = true;
+    QTest::newRow("no permission as root") << denied << PortErrorCode::HardwareUnavailable
+                                           << port + QStringLiteral(": permission denied");
+
+    QTest::newRow("terminal ioctls refused")
+        << failure(QSerialPort::UnsupportedOperationError,
+                   QStringLiteral("Inappropriate ioctl for device"))
+        << PortErrorCode::InvalidPortNumber << device + QStringLiteral(" is not a serial port");
+    QTest::newRow("gone") << failure(QSerialPort::DeviceNotFoundError,
+                                     QStringLiteral("No such file or directory"))
+                          << PortErrorCode::InvalidPortNumber
+                          << port + QStringLiteral(" is not present: No such file or directory");
+}
+
+void QtSerialPortTest::openFailuresTellWhatIsWrong()
+{
+    QFETCH(OpenFailure, failure);
+    QFETCH(PortErrorCode, code);
+    QFETCH(QString, description);
+    const SerialPortError error = lumivor::link::describeOpenFailure(failure);
+    QCOMPARE(error.code(), code);
+    QCOMPARE(error.description(), description);
 }
 
 QTEST_GUILESS_MAIN(QtSerialPortTest)

@@ -1,5 +1,6 @@
 #include "pty.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,10 +30,16 @@ PseudoTerminal::PseudoTerminal()
 
 PseudoTerminal::~PseudoTerminal()
 {
+    hangUp();
+}
+
+void PseudoTerminal::hangUp()
+{
     if (slave_ >= 0)
         ::close(slave_);
     if (master_ >= 0)
         ::close(master_);
+    slave_ = master_ = -1;
 }
 
 bool PseudoTerminal::write(const QByteArray& bytes)
@@ -65,6 +73,40 @@ QByteArray PseudoTerminal::read(int count, int timeoutMs)
             received.append(chunk, n);
     } while (received.size() < count && clock.elapsed() < timeoutMs);
     return received;
+}
+
+} // namespace lumivor::testing
+
+namespace lumivor::testing {
+
+int PseudoTerminal::waitingAtSlave() const
+{
+    int count = 0;
+    return slave_ >= 0 && ::ioctl(slave_, FIONREAD, &count) == 0 ? count : -1;
+}
+
+bool PseudoTerminal::writeWhileProcessingEvents(const QByteArray& bytes, int timeoutMs)
+{
+    // Never block the loop on a full terminal: the reader runs in this thread.
+    const int flags = ::fcntl(master_, F_GETFL);
+    ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    QElapsedTimer clock;
+    clock.start();
+    qsizetype done = 0;
+    while (done < bytes.size() && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        pollfd room{master_, POLLOUT, 0};
+        if (::poll(&room, 1, 1) <= 0 || (room.revents & POLLOUT) == 0)
+            continue;
+        const ssize_t n =
+            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno != EINTR && errno != EAGAIN)
+            break;
+        if (n > 0)
+            done += n;
+    }
+    ::fcntl(master_, F_SETFL, flags);
+    return done == bytes.size();
 }
 
 } // namespace lumivor::testing

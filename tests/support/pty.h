@@ -25,6 +25,18 @@ public:
     // Whatever has arrived on the master side, without waiting.
     QByteArray readAvailable() { return read(1 << 20, 0); }
 
+    // Bytes that reached the slave side and wait there to be read.
+    int waitingAtSlave() const;
+
+    // Writes all bytes to the master side while the event loop runs, for more
+    // than the terminal holds at once; false when the reader did not take them
+    // within `timeoutMs`.
+    bool writeWhileProcessingEvents(const QByteArray& bytes, int timeoutMs);
+
+    // The controller vanishes: both ends of the terminal close, so a port
+    // still open on the slave sees a hang-up (and the device path goes away).
+    void hangUp();
+
 private:
     int master_ = -1;
     int slave_ = -1; // kept open so the master never sees a hang-up

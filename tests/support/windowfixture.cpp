@@ -16,7 +16,7 @@ WindowFixture::WindowFixture(QList<int> present)
     for (int n : present)
         QFile::link(QStringLiteral("/dev/null"),
                     portDir.path() + QStringLiteral("/com") + QString::number(n));
-    ports = link::ComPortTable::probe(portDir.path(), {});
+    ports = link::ComPortTable::probe(portDir.path(), {}, link::DeviceFilter::AnyCharacterDevice);
     window = std::make_unique<app::MainWindow>(port, dialogs, ports, clock);
 }
 
