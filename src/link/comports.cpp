@@ -165,7 +165,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
         bool ok = false;
         const int number = name.mid(3).toInt(&ok);
         if (ok && number >= firstNumber && number <= lastNumber)
-            table.entries_.insert(number, {name, false});
+            table.entries_.insert(number, {name, PortOrigin::SystemName});
     }
     return table;
 }
@@ -190,7 +190,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
     for (int n = firstNumber; n <= lastNumber; ++n) {
         const PortLinkState link = examineLink(portDirectory, n, filter);
         if (link.kind == PortLinkState::Usable) {
-            table.entries_.insert(n, {link.target, true});
+            table.entries_.insert(n, {link.target, PortOrigin::PortLink});
             claimed.append(link.target);
         }
     }
@@ -203,7 +203,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
             bool ok = false;
             const int n = port.portName.mid(4).toInt(&ok) + 1;
             if (ok && n >= firstNumber && n <= lastNumber && !table.entries_.contains(n)) {
-                table.entries_.insert(n, {port.systemLocation, false});
+                table.entries_.insert(n, {port.systemLocation, PortOrigin::Uart});
                 claimed.append(canonical(port.systemLocation));
             }
             continue;
@@ -220,7 +220,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
             ++next;
         if (next > lastNumber)
             break;
-        table.entries_.insert(next, {port.systemLocation, false});
+        table.entries_.insert(next, {port.systemLocation, PortOrigin::OtherDevice});
         claimed.append(canonical(port.systemLocation));
     }
     return table;
@@ -236,7 +236,7 @@ ComPortTable::Resolution ComPortTable::resolve(int number) const
     const PortLinkState link = examineLink(portDirectory_, number, filter_);
     if (link.kind == PortLinkState::Usable)
         return {link.target, {}};
-    if (entry.fromLink)
+    if (entry.origin == PortOrigin::PortLink)
         return {{}, whyLinkIsGone(number, link)};
     const DeviceKind kind = kindUnder(entry.device, filter_);
     if (kind != DeviceKind::SerialTerminal)
@@ -267,6 +267,11 @@ bool ComPortTable::portExists(int number) const
 QList<int> ComPortTable::presentNumbers() const
 {
     return entries_.keys();
+}
+
+PortOrigin ComPortTable::origin(int number) const
+{
+    return entries_.value(number).origin;
 }
 
 } // namespace lumivor::link

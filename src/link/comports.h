@@ -20,6 +20,14 @@ enum class DeviceFilter {
     AnyCharacterDevice, // any character device: window tests that map ports to /dev/null
 };
 
+// How the probe found a port's device.
+enum class PortOrigin {
+    PortLink,    // a "com<n>" link in the port directory
+    Uart,        // the kernel's UART /dev/ttyS<n-1>
+    OtherDevice, // another serial device, numbered in name order
+    SystemName,  // the system's own name "COM<n>" (Windows)
+};
+
 // The console names its ports by number, COM1 to COM16, on every platform.
 //
 // On Linux a number n is resolved in this order:
@@ -56,6 +64,8 @@ public:
     bool portExists(int number) const;
     // The present numbers in ascending order.
     QList<int> presentNumbers() const;
+    // How the probe found a present number's device.
+    PortOrigin origin(int number) const;
     // The device COM<number> stands for now (a link is followed again); empty
     // when it stands for none any more. Never throws: fit for a tooltip.
     QString devicePath(int number) const;
@@ -67,7 +77,7 @@ private:
     struct Entry
     {
         QString device; // as probed
-        bool fromLink = false;
+        PortOrigin origin = PortOrigin::OtherDevice;
     };
     struct Resolution
     {

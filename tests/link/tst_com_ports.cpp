@@ -105,6 +105,10 @@ void ComPortsTest::linksUartsAndOtherDevicesGetTheirNumbers()
     QCOMPARE(table.devicePath(3), linked.slavePath());
     QCOMPARE(table.devicePath(4), usbB.slavePath());
     QCOMPARE(table.devicePath(5), usbC.slavePath());
+    using lumivor::link::PortOrigin;
+    QCOMPARE(table.origin(1), PortOrigin::Uart);
+    QCOMPARE(table.origin(2), PortOrigin::OtherDevice);
+    QCOMPARE(table.origin(3), PortOrigin::PortLink);
     for (int missing : {6, 7, 8, 16, 17, 0})
         QVERIFY2(!table.portExists(missing), qPrintable(QString::number(missing)));
 }
