@@ -154,8 +154,16 @@ void Connection::takeOverSettings(const QString& reply)
 void Connection::errorPath(const SerialPortError& error)
 {
     view_.setPortChoiceEnabled(true);
-    dialogs_.message(portErrorMessage(tr("Can't open the selected COM Port."), error),
-                     tr("Critical Error"), Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
+    tellFailure(Failure::CannotOpen, error,
+                portErrorMessage(tr("Can't open the selected COM Port."), error),
+                tr("Critical Error"), Dialogs::Icon::Critical);
+}
+
+void Connection::tellFailure(Failure failure, const std::optional<SerialPortError>& error,
+                             const QString& message, const QString& title, Dialogs::Icon icon)
+{
+    emit failed(failure, error);
+    dialogs_.message(message, title, icon, Dialogs::Buttons::Ok);
 }
 
 // What the operator sees of a detection that got no answer: the response box
@@ -169,8 +177,8 @@ void Connection::detectionTimedOut()
     view_.setConnectCaption(tr("Connect"));
     view_.setPortChoiceEnabled(true);
     view_.setLinkStatus(tr("Controller Disconnected"));
-    dialogs_.message(tr("Controller not found"), tr("Demo mode"), Dialogs::Icon::Information,
-                     Dialogs::Buttons::Ok);
+    tellFailure(Failure::NotFound, std::nullopt, tr("Controller not found"), tr("Demo mode"),
+                Dialogs::Icon::Information);
 }
 
 // The same end state as a press of "Disconnect", then one message unless the
@@ -182,10 +190,12 @@ void Connection::linkDropped(const SerialPortError& error, bool operationReports
     view_.setPortChoiceEnabled(true);
     view_.setLinkStatus(disconnectedStatus());
     view_.setControllerId(tr("N/A"));
-    if (!operationReports)
-        dialogs_.message(
-            portErrorMessage(tr("The connection to the selected COM Port was lost."), error),
-            tr("Critical Error"), Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
+    const QString message =
+        portErrorMessage(tr("The connection to the selected COM Port was lost."), error);
+    if (operationReports)
+        emit failed(Failure::Lost, error);
+    else
+        tellFailure(Failure::Lost, error, message, tr("Critical Error"), Dialogs::Icon::Critical);
 }
 
 void Connection::stopDetection()

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "link/dialogs.h"
 #include "link/serialport.h"
 
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace lumivor::link {
 
 class ClockTimer;
-class Dialogs;
 class LinkService;
 class LinkView;
 
@@ -28,6 +30,14 @@ public:
     static constexpr int detectionTimeoutMs = 1500;
     static constexpr int detectionStepMs = 50;
 
+    // Why a connect attempt ended without a controller.
+    enum class Failure {
+        CannotOpen, // the port could not be opened (missing, in use, no permission)
+        NotFound,   // nothing answered within the detection time-out
+        Lost,       // the port failed while in use
+    };
+    Q_ENUM(Failure)
+
     Connection(LinkService& link, LinkView& view, Dialogs& dialogs, QObject* parent = nullptr);
 
     // Click of the Connect/Disconnect button.
@@ -38,6 +48,8 @@ public:
     // The text of the baud-rate change's confirmation: set by a detection
     // whose reply carried the controller's settings.
     QString baudChangePrompt() const { return baudChangePrompt_; }
+    // The detection reply as far as it came.
+    QString detectionReply() const { return reply_; }
     // When an operation holds the link, asks the operator whether to stop it
     // before `action` ("disconnect", "exit") and stops it on Yes. True when
     // the link is free to go on.
@@ -46,6 +58,13 @@ public:
     void shutDown();
 
     static QString portErrorMessage(const QString& lead, const SerialPortError& error);
+
+signals:
+    // A connect attempt, or the link, ended without a controller. The port's
+    // error, when there was one (not for NotFound). Emitted before the
+    // operator is told.
+    void failed(lumivor::link::Connection::Failure failure,
+                const std::optional<lumivor::link::SerialPortError>& error);
 
 private:
     void connectBranch();
@@ -57,7 +76,8 @@ private:
     void detectionTimedOut();
     void linkDropped(const SerialPortError& error, bool operationReports);
     void stopDetection();
-    void showDisconnected();
+    void tellFailure(Failure failure, const std::optional<SerialPortError>& error,
+                     const QString& message, const QString& title, Dialogs::Icon icon);
 
     LinkService& link_;
     LinkView& view_;

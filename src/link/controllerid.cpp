@@ -27,16 +27,16 @@ void ControllerIdQuery::run()
     pause_->start();
 }
 
+// The identifier is told before the job ends, so that whoever hears the end
+// knows whether one came.
 void ControllerIdQuery::readReply()
 {
     const ReadOutcome reply = lease().read(OnFailure::Silent);
+    const std::optional<QString> id =
+        reply.done() ? protocol::controllerIdOf(receivedText(reply.value)) : std::nullopt;
+    if (id)
+        emit idRead(*id); // nothing read: the box stays empty, the ID box keeps its text
     end(reply.done() ? Outcome::Finished : Outcome::Failed);
-    if (!reply.done())
-        return;
-    const std::optional<QString> id = protocol::controllerIdOf(receivedText(reply.value));
-    if (!id)
-        return; // nothing came: the box stays empty, the ID box keeps its text
-    emit idRead(*id);
 }
 
 void ControllerIdQuery::stopSteps()

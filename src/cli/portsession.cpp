@@ -1,0 +1,323 @@
+#include "cli/portsession.h"
+
+#include "cli/texts.h"
+
+#include "link/baudratechange.h"
+#include "link/comports.h"
+#include "link/controllerid.h"
+#include "link/responsemonitor.h"
+#include "protocol/linkcommands.h"
+#include "protocol/memorycommands.h"
+#include "protocol/rates.h"
+
+namespace lumivor::cli {
+
+namespace {
+
+// After the detection the controller may still be sending the rest of its
+// reply; the line counts as quiet after this long without a byte.
+constexpr int settleStepMs = 10;
+constexpr int longestSettleMs = 500;
+
+link::Nanoseconds quietAfter(int bitsPerSecond)
+{
+    return link::lineTime(16, bitsPerSecond) + std::chrono::milliseconds(20);
+}
+
+QString noAnswer(int rateIndex)
+{
+    return tr("no controller answered at %1 baud; check the cable, the controller's power and "
+              "its rate (--rate)")
+        .arg(protocol::rates::rateText(rateIndex));
+}
+
+// The port's own description, and where to look when the number is wrong.
+QString portProblem(const link::SerialPortError& error)
+{
+    QString text = error.description();
+    if (error.code() == link::PortErrorCode::InvalidPortNumber)
+        text += tr(" (\"lumivor-cli ports\" lists the ports there are)");
+    return text;
+}
+
+link::QtSerialPort::Resolver resolverFor(const PortTarget& target, const link::ComPortTable& ports)
+{
+    if (target.number == 0)
+        return [path = target.devicePath](int) { return path; };
+    return [&ports](int number) { return ports.deviceToOpen(number); };
+}
+
+// A controller ID query that reports on its own result.
+class IdAction final : public Action
+{
+public:
+    explicit IdAction(link::LinkService& link, QObject* parent) : Action(parent)
+    {
+        query_ = new link::ControllerIdQuery(link, this);
+        connect(query_, &link::ControllerIdQuery::idRead, this,
+                [this](const QString& id) { id_ = id; });
+        connect(query_, &link::Job::ended, this, [this](link::Job::Outcome outcome) {
+            if (outcome == link::Job::Outcome::Finished && id_.isEmpty())
+                emit finished({ExitCode::NoAnswer, tr("no ID came back within 50 ms"), {}});
+            else if (outcome == link::Job::Outcome::Finished)
+                emit finished({ExitCode::Success, tr("ID %1").arg(id_),
+                               QJsonObject{{QStringLiteral("id"), id_}}});
+            else
+                emit finished({exitCodeOf(outcome), tr("the ID query failed"), {}});
+        });
+    }
+    void start() override { query_->run(); }
+    void cancel() override { query_->cancel(); }
+
+private:
+    link::ControllerIdQuery* query_ = nullptr;
+    QString id_;
+};
+
+// Switches the controller's rate as the console's "Change Baud Rate" does
+// and succeeds when the controller is found again at the new rate.
+class BaudAction final : public Action
+{
+public:
+    BaudAction(link::LinkService& link, link::Connection& connection, HeadlessView& view,
+               HeadlessDialogs& dialogs, int newRateIndex, QObject* parent)
+        : Action(parent), rateText_(protocol::rates::rateText(newRateIndex))
+    {
+        change_ = new link::BaudRateChange(link, connection, view, dialogs, this);
+        connect(change_, &link::Job::ended, this,
+                [this](link::Job::Outcome outcome, const QString& detail) {
+                    if (outcome != link::Job::Outcome::Finished)
+                        report({exitCodeOf(outcome), detail, {}});
+                });
+        connect(&link, &link::LinkService::connected, this, [this] {
+            report({ExitCode::Success, tr("the controller now runs at %1 baud").arg(rateText_),
+                    QJsonObject{{QStringLiteral("rate"), rateText_.toInt()}}});
+        });
+        connect(&connection, &link::Connection::failed, this,
+                [this](link::Connection::Failure failure) {
+                    if (failure == link::Connection::Failure::NotFound)
+                        report({ExitCode::NoAnswer,
+                                tr("no controller answered at %1 baud").arg(rateText_),
+                                {}});
+                    else
+                        report({ExitCode::PortError, tr("the port failed during the change"), {}});
+                });
+    }
+    void start() override
+    {
+        change_->run(rateText_);
+        if (!change_->isRunning())
+            report({ExitCode::PortError, tr("the rate could not be changed"), {}});
+    }
+    void cancel() override
+    {
+        change_->cancel();
+        report({ExitCode::Cancelled, tr("cancelled"), {}});
+    }
+
+private:
+    void report(const ActionResult& result)
+    {
+        if (!std::exchange(reported_, true))
+            emit finished(result);
+    }
+
+    link::BaudRateChange* change_ = nullptr;
+    QString rateText_;
+    bool reported_ = false;
+};
+
+class RawSendAction final : public Action
+{
+public:
+    RawSendAction(link::LinkService& link, const Request& request, QObject* parent)
+        : Action(parent), bytes_(request.bytes.size())
+    {
+        job_ = new SendAction(link, request.bytes, request.readMs, this);
+        const bool reads = request.readMs > 0;
+        connect(
+            job_, &link::Job::ended, this,
+            [this, reads](link::Job::Outcome outcome, const QString& detail) {
+                const ExitCode code = exitCodeOf(outcome);
+                if (code != ExitCode::Success) {
+                    emit finished({code, detail, {}});
+                    return;
+                }
+                const QByteArray got = job_->received();
+                QString summary = tr("sent %1 bytes").arg(bytes_);
+                if (reads)
+                    summary += got.isEmpty()
+                                   ? tr("; nothing came back")
+                                   : tr("; read %1: %2").arg(got.size()).arg(describeBytes(got));
+                emit finished(
+                    {code, summary,
+                     QJsonObject{{QStringLiteral("sent"), bytes_},
+                                 {QStringLiteral("received"), QString::fromLatin1(got.toHex())}}});
+            });
+    }
+    void start() override
+    {
+        if (!job_->start())
+            emit finished({ExitCode::PortError, tr("the port is not free"), {}});
+    }
+    void cancel() override { job_->cancel(); }
+
+private:
+    SendAction* job_ = nullptr;
+    qsizetype bytes_ = 0;
+};
+
+} // namespace
+
+PortSession::PortSession(const Request& request, const PortTarget& target,
+                         const link::ComPortTable& ports, link::Clock& clock, QObject* parent)
+    : QObject(parent), request_(request), clock_(clock), port_(resolverFor(target, ports)),
+      view_(target.number > 0 ? target.number : 1, request.rateIndex), link_(port_, clock),
+      connection_(link_, view_, dialogs_)
+{
+    result_.port = target;
+    result_.device = target.number > 0 ? ports.devicePath(target.number) : target.devicePath;
+    settle_ = clock.createTimer(this);
+    settle_->setInterval(std::chrono::milliseconds(settleStepMs));
+    connect(settle_, &link::ClockTimer::timeout, this, &PortSession::settleStep);
+    connect(&link_, &link::LinkService::connected, this, &PortSession::detected);
+    connect(&connection_, &link::Connection::failed, this, &PortSession::connectionFailed);
+}
+
+PortSession::~PortSession()
+{
+    action_.reset();
+    connection_.shutDown();
+}
+
+void PortSession::start()
+{
+    elapsed_.start();
+    connection_.toggle();
+}
+
+void PortSession::cancel()
+{
+    if (done_)
+        return;
+    if (action_ && acting_) {
+        action_->cancel();
+        return;
+    }
+    finish({ExitCode::Cancelled, tr("cancelled"), {}});
+}
+
+// The detection found a controller (the first time; a baud-rate change
+// finds it again and its action hears of that itself).
+void PortSession::detected()
+{
+    if (acting_ || done_)
+        return;
+    link_.monitor().stop(); // this session reads for itself
+    reply_ = connection_.detectionReply();
+    settleStarted_ = lastHeard_ = clock_.now();
+    settle_->start();
+}
+
+void PortSession::connectionFailed(link::Connection::Failure failure,
+                                   const std::optional<link::SerialPortError>& error)
+{
+    if (done_ || acting_)
+        return; // once acting, the action reports what happens to the link itself
+    if (failure == link::Connection::Failure::NotFound)
+        finish({ExitCode::NoAnswer, noAnswer(view_.selectedRateIndex()), {}});
+    else
+        finish({ExitCode::PortError, error ? portProblem(*error) : tr("the port failed"), {}});
+}
+
+// Reads (and keeps, for "identify") what still comes after the detection
+// reply until the line has been quiet for a moment, as the console's settle
+// step does, so the action starts on a clean line.
+void PortSession::settleStep()
+{
+    const link::ReadOutcome read = link_.read(link::OnFailure::Silent);
+    const link::Nanoseconds now = clock_.now();
+    if (read.failed()) {
+        finish({ExitCode::PortError, read.error->description(), {}});
+        return;
+    }
+    if (!read.value.isEmpty()) {
+        reply_ += link::receivedText(read.value);
+        lastHeard_ = now;
+    }
+    const bool quiet = now - lastHeard_ >= quietAfter(link_.bitsPerSecond());
+    if (quiet || now - settleStarted_ >= std::chrono::milliseconds(longestSettleMs))
+        act();
+    else
+        settle_->start();
+}
+
+void PortSession::act()
+{
+    if (request_.command == Command::Identify) {
+        const std::optional<int> contrast = protocol::reportedContrast(reply_);
+        QJsonObject details{{QStringLiteral("reply"), reply_}};
+        details.insert(QStringLiteral("contrast"),
+                       contrast ? QJsonValue(*contrast) : QJsonValue(QJsonValue::Null));
+        finish({ExitCode::Success,
+                tr("controller found: \"%1\"%2")
+                    .arg(reply_, contrast ? tr(", contrast %1").arg(*contrast) : QString()),
+                details});
+        return;
+    }
+    action_ = makeAction();
+    if (!action_) {
+        finish({ExitCode::Usage, tr("this command is not available"), {}});
+        return;
+    }
+    connect(action_.get(), &Action::progressed, this,
+            [this](int done, int total) { emit progressed(this, done, total); });
+    connect(action_.get(), &Action::finished, this, &PortSession::finish);
+    acting_ = true;
+    action_->start();
+}
+
+std::unique_ptr<Action> PortSession::makeAction()
+{
+    switch (request_.command) {
+    case Command::Id:
+        return std::make_unique<IdAction>(link_, nullptr);
+    case Command::Send:
+        return std::make_unique<RawSendAction>(link_, request_, nullptr);
+    case Command::Text:
+        return std::make_unique<WritesAction>(link_, tr("Writing text"), textWrites(request_),
+                                              tr("text written"));
+    case Command::ScreenSave:
+        return std::make_unique<WritesAction>(
+            link_, tr("Saving a screen"),
+            QList<link::PacedWrite>{{protocol::saveScreen(std::uint8_t(request_.screen)), {}}},
+            tr("the shown picture was stored as screen %1").arg(request_.screen));
+    case Command::Baud:
+        return std::make_unique<BaudAction>(link_, connection_, view_, dialogs_,
+                                            request_.newRateIndex, nullptr);
+    case Command::ScreenLoad:
+        return std::make_unique<WritesAction>(
+            link_, tr("Loading a screen"),
+            QList<link::PacedWrite>{{protocol::loadScreen(std::uint8_t(request_.screen)), {}}},
+            tr("screen %1 is shown").arg(request_.screen));
+    default:
+        return nullptr;
+    }
+}
+
+void PortSession::finish(const ActionResult& result)
+{
+    if (done_)
+        return;
+    done_ = true;
+    acting_ = false;
+    settle_->stop();
+    connection_.shutDown();
+    result_.code = result.code;
+    result_.summary = result.summary;
+    result_.details = result.details;
+    result_.seconds = static_cast<double>(elapsed_.nsecsElapsed()) / 1e9;
+    emit finished(this);
+}
+
+} // namespace lumivor::cli

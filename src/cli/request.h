@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace lumivor::cli {
+
+// What lumivor-cli's exit status says. With several ports it is 0 when every
+// port succeeded, otherwise the status of the first port (in the order given)
+// that did not.
+enum class ExitCode : int {
+    Success = 0,
+    Usage = 2,     // the command line cannot be carried out
+    NoAnswer = 3,  // no controller answered (detection, ID query, new rate)
+    PortError = 4, // the port could not be opened, or failed while in use
+    BadInput = 5, // a picture or flash file that cannot be used, or a target that cannot be written
+    TimedOut = 6, // the controller stopped answering during a transfer
+    ProtocolError = 7, // the controller sent something a transfer cannot use
+    Cancelled = 130,   // Ctrl-C (the shell's code for SIGINT)
+};
+
+enum class Command {
+    Ports,
+    Identify,
+    Id,
+    Send,
+    Text,
+    Picture,
+    FlashSave,
+    FlashLoad,
+    ScreenSave,
+    ScreenLoad,
+    Baud,
+};
+
+// One port to act on: a COM number as the console lists it, or a device path.
+struct PortTarget
+{
+    int number = 0;       // 1..16, or 0 for a device path
+    QString devicePath;   // set for a path given on the command line
+    QString name() const; // "COM3" or the path
+};
+
+// A command line, read and checked.
+struct Request
+{
+    Command command = Command::Ports;
+    QList<PortTarget> ports;
+    int rateIndex = 2;         // --rate, 9600 by default
+    QByteArray bytes;          // send: the raw bytes
+    int readMs = 0;            // send --read MS
+    QString text;              // text
+    std::optional<int> font;   // text --font 1..4
+    std::optional<int> page;   // text --page 0..7
+    std::optional<int> column; // text --column 0..239
+    QString file;              // picture, flash-save, flash-load ("{port}" expands)
+    int screen = 0;            // screen-save, screen-load: 1..255
+    int newRateIndex = -1;     // baud
+    bool yes = false;          // --yes: no confirmation
+    bool quiet = false;        // --quiet: results only
+    bool json = false;         // --json: results as JSON
+    bool help = false;
+    bool version = false;
+
+    // The file for one port: "{port}" replaced by its name ("backup-COM3.fls").
+    QString fileFor(const PortTarget& port) const;
+};
+
+struct ParseOutcome
+{
+    std::optional<Request> request;
+    QString error; // why the command line cannot be carried out
+};
+
+// Reads the arguments after the program name.
+ParseOutcome parseRequest(const QStringList& arguments);
+
+// The raw bytes of "1E 00 00 00 EF 3F", "1e0000", "0x1E 0x00": hexadecimal pairs,
+// blanks between bytes optional, each token an even number of digits.
+std::optional<QByteArray> parseHexBytes(const QStringList& tokens);
+
+QString helpText();
+
+} // namespace lumivor::cli

@@ -1,0 +1,136 @@
+#include "cli/run.h"
+
+#include "cli/interruptwatcher.h"
+#include "cli/portsession.h"
+#include "cli/progressdisplay.h"
+#include "cli/report.h"
+#include "cli/texts.h"
+#include "link/comports.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMap>
+
+#include <memory>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace lumivor::cli {
+
+namespace {
+
+bool isTerminal(std::FILE* stream)
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(::fileno(stream)) == 1;
+#else
+    Q_UNUSED(stream);
+    return false;
+#endif
+}
+
+QString commandName(const QStringList& arguments)
+{
+    return arguments.size() > 1 ? arguments.at(1) : QString();
+}
+
+void printResults(const Request& request, const QList<PortResult>& results, ExitCode code,
+                  std::FILE* out)
+{
+    if (request.json) {
+        std::fputs(resultDocument(commandName(QCoreApplication::arguments()), results, code)
+                       .toJson(QJsonDocument::Indented)
+                       .constData(),
+                   out);
+        return;
+    }
+    for (const PortResult& result : results)
+        std::fprintf(out, "%s\n", qPrintable(resultLine(result)));
+}
+
+// Two names for one device (COM1 and the path it links to) would make the
+// second session find the port in use by the first.
+QString sameDeviceTwice(const QList<PortTarget>& targets, const link::ComPortTable& ports)
+{
+    QMap<QString, QString> seen; // canonical device -> port name
+    for (const PortTarget& target : targets) {
+        const QString device =
+            target.number > 0 ? ports.devicePath(target.number) : target.devicePath;
+        const QString canonical = QFileInfo(device).canonicalFilePath();
+        if (canonical.isEmpty())
+            continue;
+        if (seen.contains(canonical))
+            return tr("%1 and %2 are the same port").arg(seen.value(canonical), target.name());
+        seen.insert(canonical, target.name());
+    }
+    return {};
+}
+
+} // namespace
+
+ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
+{
+    const link::ComPortTable ports = link::ComPortTable::probe();
+    if (request.command == Command::Ports) {
+        std::fputs(qPrintable(portTable(ports)), out);
+        return ExitCode::Success;
+    }
+
+    if (const QString error = sameDeviceTwice(request.ports, ports); !error.isEmpty()) {
+        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(error));
+        return ExitCode::Usage;
+    }
+
+    link::SystemClock clock;
+    std::vector<std::unique_ptr<PortSession>> sessions;
+    QStringList names;
+    for (const PortTarget& target : request.ports) {
+        sessions.push_back(std::make_unique<PortSession>(request, target, ports, clock));
+        names << target.name();
+    }
+    std::unique_ptr<ProgressDisplay> progress;
+    if (!request.quiet && !request.json && isTerminal(err))
+        progress = std::make_unique<ProgressDisplay>(names, err);
+
+    int running = static_cast<int>(sessions.size());
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        PortSession* session = sessions[i].get();
+        const int line = static_cast<int>(i);
+        QObject::connect(session, &PortSession::progressed, session,
+                         [&progress, line](PortSession* s, int done, int total) {
+                             if (progress)
+                                 progress->update(line, done, total,
+                                                  total > 0 ? s->totalBytes() * done / total : 0);
+                         });
+        QObject::connect(session, &PortSession::finished, session,
+                         [&progress, &running, line](PortSession* s) {
+                             if (progress)
+                                 progress->finish(line, outcomeWord(s->result().code));
+                             if (--running == 0)
+                                 QCoreApplication::exit();
+                         });
+    }
+    InterruptWatcher interrupt;
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &interrupt, [&sessions] {
+        for (const auto& session : sessions)
+            session->cancel();
+    });
+    for (const auto& session : sessions)
+        session->start();
+    if (running > 0)
+        QCoreApplication::exec();
+    if (progress)
+        progress->close();
+
+    QList<PortResult> results;
+    for (const auto& session : sessions)
+        results.append(session->result());
+    const ExitCode code = overallExitCode(results);
+    printResults(request, results, code, out);
+    return code;
+}
+
+} // namespace lumivor::cli
