@@ -1,0 +1,176 @@
+// The lumivor-cli executable against virtual controllers (kestrin-sim,
+// headless) over pseudo-terminals: each command end to end, several
+// controllers at once, and the exit status when something is missing.
+#include "simprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using lumivor::testing::SimProcess;
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs lumivor-cli with the port links of `sim` (if any) and waits for it.
+CliRun runCli(const QStringList& arguments, const SimProcess* sim = nullptr, int timeoutMs = 30000)
+{
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (sim)
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), sim->dataHome());
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(LUMIVOR_CLI_PATH), arguments);
+    CliRun run;
+    if (!cli.waitForFinished(timeoutMs)) {
+        cli.kill();
+        cli.waitForFinished();
+        return run;
+    }
+    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = QString::fromUtf8(cli.readAllStandardOutput());
+    run.err = QString::fromUtf8(cli.readAllStandardError());
+    return run;
+}
+
+QString com(const SimProcess& sim)
+{
+    return QString::number(sim.comNumber());
+}
+
+} // namespace
+
+class CliEndToEndTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void listsThePorts();
+    void commands_data();
+    void commands();
+    void identifyAsJson();
+    void changesTheRateAndFindsTheControllerThere();
+    void threeControllersAtOnce();
+    void aMissingControllerDoesNotStopTheOthers();
+    void aWrongCommandLineSaysWhyAndDoesNothing();
+};
+
+void CliEndToEndTest::listsThePorts()
+{
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+    const CliRun run = runCli({QStringLiteral("ports")}, &sim);
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.out.contains(QStringLiteral("COM%1").arg(sim.comNumber())), qPrintable(run.out));
+    QVERIFY2(run.out.contains(sim.devicePath()), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("port link")), qPrintable(run.out));
+}
+
+void CliEndToEndTest::commands_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("result"); // part of the result line
+    QTest::newRow("identify") << QStringList{"identify"}
+                              << "ok: controller found: \"64,128!KESTRIN 240x64\", contrast 128";
+    QTest::newRow("id") << QStringList{"id"} << "ok: ID KT24064";
+    QTest::newRow("send and read the ID")
+        << QStringList{"send", "28", "00", "--read", "300"} << "read 8: 4B 54 32 34 30 36 34 21";
+    QTest::newRow("send a line") << QStringList{"send", "1E00", "00", "00", "EF", "3F"}
+                                 << "ok: sent 6 bytes";
+    QTest::newRow("text") << QStringList{"text", "Hello", "--font", "3", "--page", "2"}
+                          << "ok: text written";
+    QTest::newRow("screen-save") << QStringList{"screen-save", "200"}
+                                 << "ok: the shown picture was stored as screen 200";
+    QTest::newRow("screen-load") << QStringList{"screen-load", "7"} << "ok: screen 7 is shown";
+}
+
+void CliEndToEndTest::commands()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, result);
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+    const CliRun run = runCli(arguments + QStringList{QStringLiteral("--port"), com(sim)}, &sim);
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.out.contains(result), qPrintable(run.out + run.err));
+    QVERIFY2(run.out.startsWith(QStringLiteral("COM%1 (%2): ").arg(com(sim), sim.devicePath())),
+             qPrintable(run.out));
+}
+
+void CliEndToEndTest::identifyAsJson()
+{
+    SimProcess sim;
+    const CliRun run = runCli({"identify", "--json", "-p", com(sim)}, &sim);
+    QCOMPARE(run.status, 0);
+    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(document.value("exitCode").toInt(), 0);
+    const QJsonObject port = document.value("ports").toArray().at(0).toObject();
+    QCOMPARE(port.value("contrast").toInt(), 128);
+    QCOMPARE(port.value("reply").toString(), QStringLiteral("64,128!KESTRIN 240x64"));
+    QCOMPARE(port.value("device").toString(), sim.devicePath());
+}
+
+void CliEndToEndTest::changesTheRateAndFindsTheControllerThere()
+{
+    SimProcess sim;
+    const CliRun change = runCli({"baud", "57600", "-p", com(sim)}, &sim);
+    QCOMPARE(change.status, 0);
+    QVERIFY2(change.out.contains("the controller now runs at 57600 baud"), qPrintable(change.out));
+    const CliRun oldRate = runCli({"identify", "-p", com(sim)}, &sim);
+    QCOMPARE(oldRate.status, 3);
+    QVERIFY2(oldRate.out.contains("no answer: no controller answered at 9600 baud"),
+             qPrintable(oldRate.out));
+    QCOMPARE(runCli({"identify", "-p", com(sim), "--rate", "57600"}, &sim).status, 0);
+}
+
+void CliEndToEndTest::threeControllersAtOnce()
+{
+    SimProcess a, b, c;
+    QVERIFY(a.isRunning() && b.isRunning() && c.isRunning());
+    const QString ports = QStringList{a.devicePath(), b.devicePath(), c.devicePath()}.join(',');
+    const CliRun run = runCli({"id", "--port", ports});
+    QCOMPARE(run.status, 0);
+    const QStringList lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), a.devicePath() + QStringLiteral(": ok: ID KT24064"));
+    QCOMPARE(lines.at(1), b.devicePath() + QStringLiteral(": ok: ID KT24064"));
+    QCOMPARE(lines.at(2), c.devicePath() + QStringLiteral(": ok: ID KT24064"));
+}
+
+void CliEndToEndTest::aMissingControllerDoesNotStopTheOthers()
+{
+    SimProcess sim;
+    const CliRun run = runCli({"identify", "-p", com(sim) + ",16,/dev/null"}, &sim);
+    QCOMPARE(run.status, 4); // the first failure: COM16 is not there
+    const QStringList lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines.at(0).contains(": ok: controller found"), qPrintable(run.out));
+    QVERIFY2(lines.at(1).startsWith("COM16: port error: ") &&
+                 lines.at(1).contains("lumivor-cli ports"),
+             qPrintable(lines.at(1)));
+    QCOMPARE(lines.at(2), QStringLiteral("/dev/null: port error: /dev/null is not a serial port "
+                                         "(\"lumivor-cli ports\" lists the ports there are)"));
+}
+
+void CliEndToEndTest::aWrongCommandLineSaysWhyAndDoesNothing()
+{
+    SimProcess sim;
+    const CliRun run = runCli({"screen-save", "3", "-p", com(sim)}, &sim);
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.startsWith("lumivor-cli: screens 1-5 hold the controller's fonts"),
+             qPrintable(run.err));
+    const CliRun help = runCli({"--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.contains("Exit status"));
+}
+
+QTEST_GUILESS_MAIN(CliEndToEndTest)
+#include "tst_cli_end_to_end.moc"
