@@ -7,6 +7,7 @@
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
 #include "panels/text/textentrypanel.h"
+#include "panels/touch/touchscreenpanel.h"
 #include "panels/widgets.h"
 #include "product.h"
 
@@ -214,11 +215,9 @@ QWidget* MainWindow::buildTouchAnimationTab()
 // touch reports are expected.
 QGroupBox* MainWindow::buildTouchScreenFrame()
 {
-    auto* frame = makeFrame("fraTouchScreen", tr("Touch Screen"));
-    auto* layout = new QVBoxLayout(frame);
-    layout->addStretch();
-    layout->addWidget(linkPanel_->responseFrame());
-    return frame;
+    auto* touch =
+        new panels::TouchScreenPanel({*link_, dialogs_, *this}, linkPanel_->responseFrame(), this);
+    return touch->frame();
 }
 
 QWidget* MainWindow::buildDisplayTab()
