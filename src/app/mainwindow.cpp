@@ -7,6 +7,7 @@
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
 #include "panels/text/textentrypanel.h"
+#include "panels/touch/animationpanel.h"
 #include "panels/touch/touchscreenpanel.h"
 #include "panels/widgets.h"
 #include "product.h"
@@ -207,7 +208,8 @@ QWidget* MainWindow::buildTouchAnimationTab()
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     layout->addWidget(buildTouchScreenFrame(), 1);
-    layout->addWidget(makeFrame("fraAnimation", tr("Animation")), 1);
+    auto* animation = new panels::AnimationPanel({*link_, dialogs_, *this}, this);
+    layout->addWidget(animation->frame(), 1);
     return page;
 }
 
