@@ -73,7 +73,12 @@ LineSettings parseLineSettings(const QString& settings)
     return line;
 }
 
-QtSerialPort::QtSerialPort(Resolver resolver) : resolver_(std::move(resolver)) {}
+// QSerialPort would otherwise take in everything that arrives while nobody
+// reads; bounded, the rest waits in the operating system's buffer.
+QtSerialPort::QtSerialPort(Resolver resolver) : resolver_(std::move(resolver))
+{
+    port_.setReadBufferSize(receiveBufferBytes);
+}
 
 QtSerialPort::~QtSerialPort()
 {

@@ -4,6 +4,7 @@
 #include "link/qtserialport.h"
 #include "pty.h"
 
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include <termios.h>
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void settingsReachTheLine_data();
     void settingsReachTheLine();
     void misuseRaisesNumberedErrors();
+    void aFloodIsHeldToTheReceiveBuffer();
 };
 
 namespace {
@@ -134,3 +136,34 @@ void QtSerialPortTest::misuseRaisesNumberedErrors()
 
 QTEST_GUILESS_MAIN(QtSerialPortTest)
 #include "tst_qt_serial_port.moc"
+
+// A controller that sends while nobody reads (between two polls, or for as
+// long as a connection without the poll lasts) fills at most the port's
+// receive buffer; the rest waits in the operating system, which holds a
+// bounded amount too, and comes in order on later reads.
+void QtSerialPortTest::aFloodIsHeldToTheReceiveBuffer()
+{
+    constexpr int buffer = lumivor::link::SerialPort::receiveBufferBytes;
+    PseudoTerminal pty;
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    port.setPortOpen(true);
+    // Twice the buffer: the pseudo-terminal holds the other half without
+    // blocking the writer.
+    QByteArray sent;
+    for (int i = 0; i < 2 * buffer; ++i)
+        sent.append(static_cast<char>(i % 251));
+    for (qsizetype at = 0; at < sent.size(); at += buffer) {
+        QVERIFY(pty.write(sent.mid(at, buffer)));
+        QTest::qWait(20); // the event loop runs: the port takes what it may
+    }
+    QByteArray received;
+    const QDeadlineTimer deadline(5000);
+    while (received.size() < sent.size() && !deadline.hasExpired()) {
+        const QByteArray chunk = port.input();
+        QVERIFY2(chunk.size() <= buffer, qPrintable(QString::number(chunk.size())));
+        received += chunk;
+        QTest::qWait(5);
+    }
+    QCOMPARE(received.size(), sent.size());
+    QVERIFY(received == sent);
+}
