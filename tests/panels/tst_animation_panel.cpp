@@ -156,29 +156,22 @@ void AnimationPanelTest::mirrorsFollowTheirScrollBarsAndSendNothing()
 
 void AnimationPanelTest::controlsSitInTheirFrames()
 {
-    const QList<std::pair<const char*, const char*>> controlInFrame = {
-        {"Frame8", "fraAnimation"},    {"HScroll2", "Frame8"},        {"Text11", "Frame8"},
-        {"Frame14", "fraAnimation"},   {"HScroll1", "Frame14"},       {"Text1", "Frame14"},
-        {"Frame16", "fraAnimation"},   {"HScroll6", "Frame16"},       {"Text2", "Frame16"},
-        {"Command17", "fraAnimation"}, {"Command20", "fraAnimation"},
-    };
-    for (const auto& [control, frame] : controlInFrame) {
-        auto* widget = f->find<QWidget>(control);
-        QVERIFY2(widget, control);
-        QGroupBox* enclosing = nullptr;
-        for (QWidget* w = widget->parentWidget(); w && !enclosing; w = w->parentWidget())
-            enclosing = qobject_cast<QGroupBox*>(w);
-        QVERIFY2(enclosing, control);
-        QCOMPARE(enclosing->objectName(), QString::fromLatin1(frame));
+    const QList<std::tuple<QString, QString, QStringList>> frames = {
+        {"fraAnimation", "Animation", {"Frame8", "Frame14", "Frame16", "Command17", "Command20"}},
+        {"Frame8", "Delay", {"HScroll2", "Text11"}},
+        {"Frame14", "Start Screen", {"HScroll1", "Text1"}},
+        {"Frame16", "Stop Screen", {"HScroll6", "Text2"}}};
+    for (const auto& [name, caption, controls] : frames) {
+        QCOMPARE(f->window->findChild<QGroupBox*>(name)->title(), caption);
+        for (const QString& control : controls) {
+            QWidget* widget = f->window->findChild<QWidget*>(control);
+            QVERIFY2(widget, qPrintable(control));
+            QWidget* frame = widget->parentWidget();
+            while (frame && !qobject_cast<QGroupBox*>(frame))
+                frame = frame->parentWidget();
+            QCOMPARE(frame ? frame->objectName() : QString(), name);
+        }
     }
-    const QList<std::pair<const char*, const char*>> captions = {
-        {"fraAnimation", "Animation"},
-        {"Frame8", "Delay"},
-        {"Frame14", "Start Screen"},
-        {"Frame16", "Stop Screen"},
-    };
-    for (const auto& [frame, caption] : captions)
-        QCOMPARE(f->find<QGroupBox>(frame)->title(), QString::fromLatin1(caption));
 }
 
 QTEST_MAIN(AnimationPanelTest)
