@@ -5,6 +5,7 @@
 #include "transport/pseudoterminal.h"
 #include "transport/session.h"
 #include "transport/signalwatcher.h"
+#include "transport/touchinput.h"
 #include "view/lcdwidget.h"
 #include "view/simwindow.h"
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +26,7 @@ struct Options
 {
     bool headless = false;
     bool lineTiming = false;
+    bool touchInput = false;
     std::optional<int> com;
     int zoom = kestrin::LcdWidget::kDefaultZoom;
 };
@@ -58,11 +61,14 @@ Options parseOptions(const QCoreApplication& app)
     const QCommandLineOption timing("line-timing",
                                     "Take as long as a real line: 10 bits per byte at the rate.");
     const QCommandLineOption zoom("zoom", "Initial zoom of the LCD view (1-10, default 3).", "z");
-    parser.addOptions({headless, com, timing, zoom});
+    const QCommandLineOption touches(
+        "touch-input", "Read touches from standard input: one line \"touch X Y\" per touch.");
+    parser.addOptions({headless, com, timing, zoom, touches});
     parser.process(app);
     Options options;
     options.headless = parser.isSet(headless);
     options.lineTiming = parser.isSet(timing);
+    options.touchInput = parser.isSet(touches);
     if (parser.isSet(com)) {
         options.com = parseNumber(parser.value(com), kestrin::PortLink::kFirstPort,
                                   kestrin::PortLink::kLastPort);
@@ -99,6 +105,10 @@ int run(QCoreApplication& app)
     const QString portName = QStringLiteral("COM%1").arg(link->number());
     std::printf("kestrin-sim: COM%d on %s\n", link->number(), terminal.devicePath().c_str());
     std::fflush(stdout);
+
+    std::unique_ptr<kestrin::TouchInput> touchInput;
+    if (options.touchInput)
+        touchInput = std::make_unique<kestrin::TouchInput>(session, STDIN_FILENO);
 
     std::unique_ptr<kestrin::SimWindow> window;
     if (!options.headless) {

@@ -7,6 +7,8 @@
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
 #include "panels/text/textentrypanel.h"
+#include "panels/touch/animationpanel.h"
+#include "panels/touch/touchscreenpanel.h"
 #include "panels/widgets.h"
 #include "product.h"
 
@@ -206,7 +208,8 @@ QWidget* MainWindow::buildTouchAnimationTab()
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     layout->addWidget(buildTouchScreenFrame(), 1);
-    layout->addWidget(makeFrame("fraAnimation", tr("Animation")), 1);
+    auto* animation = new panels::AnimationPanel({*link_, dialogs_, *this}, this);
+    layout->addWidget(animation->frame(), 1);
     return page;
 }
 
@@ -214,11 +217,9 @@ QWidget* MainWindow::buildTouchAnimationTab()
 // touch reports are expected.
 QGroupBox* MainWindow::buildTouchScreenFrame()
 {
-    auto* frame = makeFrame("fraTouchScreen", tr("Touch Screen"));
-    auto* layout = new QVBoxLayout(frame);
-    layout->addStretch();
-    layout->addWidget(linkPanel_->responseFrame());
-    return frame;
+    auto* touch =
+        new panels::TouchScreenPanel({*link_, dialogs_, *this}, linkPanel_->responseFrame(), this);
+    return touch->frame();
 }
 
 QWidget* MainWindow::buildDisplayTab()

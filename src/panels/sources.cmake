@@ -5,4 +5,6 @@ target_sources(lumivor_core PRIVATE
     panels/link/linkpanel.h panels/link/linkpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
     panels/text/textentrypanel.h panels/text/textentrypanel.cpp
+    panels/touch/animationpanel.h panels/touch/animationpanel.cpp
+    panels/touch/touchscreenpanel.h panels/touch/touchscreenpanel.cpp
 )
