@@ -6,58 +6,17 @@
 #include "link/clock.h"
 #include "link/comports.h"
 #include "link/qtserialport.h"
+#include "simprocess.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using namespace lumivor;
 
 namespace {
-
 constexpr int waitMs = 10000; // every wait ends here at the latest
-
-// kestrin-sim on a pseudo-terminal, taking touches on its standard input.
-class Simulator
-{
-public:
-    explicit Simulator(const QString& dataHome)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-        process_.setProcessEnvironment(environment);
-        process_.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE),
-                       {QStringLiteral("--headless"), QStringLiteral("--touch-input")});
-    }
-    ~Simulator()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(waitMs))
-            process_.kill();
-    }
-
-    // The line the simulator prints once its port is registered.
-    QString startLine()
-    {
-        for (QDeadlineTimer deadline(waitMs); !process_.canReadLine() && !deadline.hasExpired();)
-            process_.waitForReadyRead(100);
-        return QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    void touch(int x, int y)
-    {
-        process_.write(QStringLiteral("touch %1 %2\n").arg(x).arg(y).toLatin1());
-    }
-
-private:
-    QProcess process_;
-};
-
 } // namespace
 
 class TouchEndToEndTest : public QObject
@@ -69,16 +28,10 @@ private Q_SLOTS:
 
 void TouchEndToEndTest::aTouchOnTheSimulatorShowsItsReport()
 {
-    QTemporaryDir dataHome;
-    Simulator simulator(dataHome.path());
-    const QString line = simulator.startLine();
-    QVERIFY2(QRegularExpression(QStringLiteral("^kestrin-sim: COM1 on /dev/pts/\\d+$"))
-                 .match(line)
-                 .hasMatch(),
-             qPrintable(line));
-    const auto ports =
-        link::ComPortTable::probe(dataHome.path() + QStringLiteral("/lumivor/ports"), {});
-    link::QtSerialPort port([&](int n) { return ports.devicePath(n); });
+    testing::SimProcess simulator({QStringLiteral("--touch-input")});
+    QVERIFY(simulator.isRunning());
+    const auto ports = link::ComPortTable::probe(simulator.portDirectory(), {});
+    link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;
     app::MainWindow window(port, dialogs, ports, clock);

@@ -42,6 +42,11 @@ QString SimProcess::portDirectory() const
     return dataHome_.path() + QStringLiteral("/lumivor/ports");
 }
 
+void SimProcess::touch(int x, int y)
+{
+    process_.write(QStringLiteral("touch %1 %2\n").arg(x).arg(y).toLatin1());
+}
+
 void SimProcess::kill()
 {
     process_.kill();

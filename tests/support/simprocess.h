@@ -27,6 +27,8 @@ public:
 
     // Ends it at once, as a pulled cable or a crash would (SIGKILL).
     void kill();
+    // A finger on the touch screen at panel pixel (x, y); needs --touch-input.
+    void touch(int x, int y);
 
 private:
     QTemporaryDir dataHome_;
