@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Lumivor"));
     QApplication::setApplicationVersion(lumivor::product::versionText());
 
-    const auto ports = lumivor::link::ComPortTable::probe();
+    auto ports = lumivor::link::ComPortTable::probe();
     lumivor::link::QtSerialPort port([&ports](int number) { return ports.deviceToOpen(number); });
     lumivor::app::QtDialogs dialogs;
     lumivor::link::SystemClock clock;

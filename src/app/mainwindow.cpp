@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/trafficview.h"
 #include "link/connection.h"
 #include "link/dialogs.h"
 #include "link/linkservice.h"
@@ -54,12 +55,13 @@ QWidget* stackedPage(std::initializer_list<QWidget*> frames)
 
 } // namespace
 
-MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs,
-                       const link::ComPortTable& ports, link::Clock& clock, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs)
+MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs, link::ComPortTable& ports,
+                       link::Clock& clock, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs),
+      tap_(std::make_unique<link::PortTap>(port, clock, traffic_))
 {
     setObjectName(QStringLiteral("frmSettings"));
-    link_ = new link::LinkService(port, clock, this);
+    link_ = new link::LinkService(*tap_, clock, this);
     linkPanel_ = new panels::LinkPanel(*link_, dialogs_, ports, this);
     const panels::PanelContext context{*link_, dialogs_, *this};
     display_ = new panels::DisplayPanel(context, this);
@@ -68,6 +70,7 @@ MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs,
     connect(linkPanel_, &panels::LinkPanel::contrastReported, display_,
             &panels::DisplayPanel::takeOverContrast);
 
+    buildTrafficView(clock);
     buildMenu();
     auto* tabs = makeTabs("SSTab1");
     tabs->addTab(buildSettingsTab(), tr("Settings"));
@@ -100,10 +103,25 @@ void MainWindow::buildMenu()
     auto* exit = file->addAction(tr("Exit"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("mnuExit"));
 
+    auto* view = menuBar()->addMenu(tr("View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    QAction* traffic = trafficView_->toggleViewAction();
+    traffic->setObjectName(QStringLiteral("mnuTraffic"));
+    traffic->setText(tr("Traffic"));
+    view->addAction(traffic);
+
     auto* help = menuBar()->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     auto* about = help->addAction(tr("About Lumivor"));
     about->setObjectName(QStringLiteral("mnuAbout"));
+}
+
+// Off by default: the operator opens it from "View".
+void MainWindow::buildTrafficView(link::Clock& clock)
+{
+    trafficView_ = new TrafficView(traffic_, clock, dialogs_, this);
+    addDockWidget(Qt::BottomDockWidgetArea, trafficView_);
+    trafficView_->hide();
 }
 
 void MainWindow::buildStatusBar()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "link/traffic.h"
 #include "panels/progressview.h"
 
 #include <QMainWindow>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -13,6 +15,10 @@ class QProgressBar;
 class QShortcut;
 class QTabWidget;
 class QToolButton;
+
+namespace lumivor::app {
+class TrafficView;
+} // namespace lumivor::app
 
 namespace lumivor::link {
 class Clock;
@@ -39,12 +45,15 @@ class MainWindow : public QMainWindow, private panels::ProgressView
 {
     Q_OBJECT
 public:
-    MainWindow(link::SerialPort& port, link::Dialogs& dialogs, const link::ComPortTable& ports,
+    // The port list is probed again from `ports` whenever the operator opens
+    // it while disconnected.
+    MainWindow(link::SerialPort& port, link::Dialogs& dialogs, link::ComPortTable& ports,
                link::Clock& clock, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     link::LinkService& link() const { return *link_; }
     panels::LinkPanel& linkPanel() const { return *linkPanel_; }
+    const link::TrafficLog& trafficLog() const { return traffic_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,6 +67,7 @@ private:
     void operationEnded() override;
 
     void buildMenu();
+    void buildTrafficView(link::Clock& clock);
     void buildStatusBar();
     QWidget* buildSettingsTab();
     QWidget* buildModesTab();
@@ -71,7 +81,10 @@ private:
     void cancelOperation();
 
     link::Dialogs& dialogs_;
+    link::TrafficLog traffic_;
+    std::unique_ptr<link::PortTap> tap_; // every byte through the port, for the traffic view
     link::LinkService* link_ = nullptr;
+    TrafficView* trafficView_ = nullptr;
     panels::LinkPanel* linkPanel_ = nullptr;
     panels::DisplayPanel* display_ = nullptr;
 

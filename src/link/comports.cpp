@@ -147,7 +147,16 @@ QString defaultPortDirectory()
 
 ComPortTable ComPortTable::probe()
 {
-    return probe(defaultPortDirectory(), systemSerialPorts());
+    ComPortTable table = probe(defaultPortDirectory(), systemSerialPorts());
+    table.asksSystem_ = true;
+    return table;
+}
+
+void ComPortTable::refresh()
+{
+    const bool asksSystem = asksSystem_;
+    *this = probe(portDirectory_, asksSystem ? systemSerialPorts() : systemPorts_, filter_);
+    asksSystem_ = asksSystem;
 }
 
 #ifdef Q_OS_WIN
@@ -158,6 +167,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
     ComPortTable table;
     table.portDirectory_ = portDirectory;
     table.filter_ = filter;
+    table.systemPorts_ = systemPorts;
     for (const SystemSerialPort& port : systemPorts) {
         const QString name = port.portName.toUpper();
         if (!name.startsWith(QStringLiteral("COM")))
@@ -185,6 +195,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
     ComPortTable table;
     table.portDirectory_ = portDirectory;
     table.filter_ = filter;
+    table.systemPorts_ = systemPorts;
     QList<QString> claimed; // canonical device paths already given a number
 
     for (int n = firstNumber; n <= lastNumber; ++n) {

@@ -60,6 +60,11 @@ public:
                               const QList<SystemSerialPort>& systemPorts,
                               DeviceFilter filter = DeviceFilter::SerialTerminals);
 
+    // Probes again as this table was probed: the same port directory and
+    // device filter, and the system's serial ports as they are now (or the
+    // same explicit list). Adapters plugged in since then get their numbers.
+    void refresh();
+
     // Whether COM<number> was present at the probe. Nothing is opened.
     bool portExists(int number) const;
     // The present numbers in ascending order.
@@ -88,7 +93,9 @@ private:
 
     QString portDirectory_;
     DeviceFilter filter_ = DeviceFilter::SerialTerminals;
-    QMap<int, Entry> entries_; // number -> what the probe found
+    QList<SystemSerialPort> systemPorts_; // the explicit list probed with
+    bool asksSystem_ = false;             // probed with the system's own list
+    QMap<int, Entry> entries_;            // number -> what the probe found
 };
 
 // $XDG_DATA_HOME/lumivor/ports, by default ~/.local/share/lumivor/ports.

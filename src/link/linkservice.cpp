@@ -9,13 +9,16 @@ LinkService::LinkService(SerialPort& port, Clock& clock, QObject* parent)
 {
     monitor_ = new ResponseMonitor(*this, this);
     // The port tells of a failure on an idle port from the event loop, never
-    // from inside a caller's read or write, so dropping here is safe.
-    port_.setFailureWatcher([this](const SerialPortError& error) { dropLink(error, nullptr); });
+    // from inside a caller's read or write, so dropping here is safe. The
+    // port may outlive the service, or the other way round.
+    port_.setFailureWatcher([self = QPointer<LinkService>(this)](const SerialPortError& error) {
+        if (self)
+            self->dropLink(error, nullptr);
+    });
 }
 
 LinkService::~LinkService()
 {
-    port_.setFailureWatcher({});
     if (lease_)
         lease_->revoked_ = true;
 }

@@ -14,4 +14,5 @@ target_sources(lumivor_link PRIVATE
     link/pacedwriter.h link/pacedwriter.cpp
     link/controllerid.h link/controllerid.cpp
     link/baudratechange.h link/baudratechange.cpp
+    link/traffic.h link/traffic.cpp
 )

@@ -33,7 +33,7 @@ void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
     testing::PseudoTerminal controller;
     QTemporaryDir portDir;
     QVERIFY(QFile::link(controller.slavePath(), portDir.path() + QStringLiteral("/com4")));
-    const auto ports = link::ComPortTable::probe(portDir.path(), {});
+    auto ports = link::ComPortTable::probe(portDir.path(), {});
     link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;
@@ -74,7 +74,7 @@ void EndToEndTest::changesTheVirtualControllersRateAndStaysConnected()
 {
     testing::SimProcess sim;
     QVERIFY(sim.isRunning());
-    const auto ports = link::ComPortTable::probe(sim.portDirectory(), {});
+    auto ports = link::ComPortTable::probe(sim.portDirectory(), {});
     link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;

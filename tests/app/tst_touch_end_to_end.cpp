@@ -30,7 +30,7 @@ void TouchEndToEndTest::aTouchOnTheSimulatorShowsItsReport()
 {
     testing::SimProcess simulator({QStringLiteral("--touch-input")});
     QVERIFY(simulator.isRunning());
-    const auto ports = link::ComPortTable::probe(simulator.portDirectory(), {});
+    auto ports = link::ComPortTable::probe(simulator.portDirectory(), {});
     link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;

@@ -23,6 +23,20 @@ namespace lumivor::panels {
 
 namespace {
 
+// The COM port list, which looks for ports again each time it opens.
+class PortList final : public QComboBox
+{
+public:
+    std::function<void()> beforePopup;
+
+    void showPopup() override
+    {
+        if (beforePopup)
+            beforePopup();
+        QComboBox::showPopup();
+    }
+};
+
 QComboBox* makeRateList(const char* name, bool editable)
 {
     auto* list = new QComboBox;
@@ -35,15 +49,15 @@ QComboBox* makeRateList(const char* name, bool editable)
 
 } // namespace
 
-LinkPanel::LinkPanel(link::LinkService& link, link::Dialogs& dialogs,
-                     const link::ComPortTable& ports, QObject* parent)
-    : QObject(parent), link_(link)
+LinkPanel::LinkPanel(link::LinkService& link, link::Dialogs& dialogs, link::ComPortTable& ports,
+                     QObject* parent)
+    : QObject(parent), link_(link), ports_(ports)
 {
     connection_ = new link::Connection(link, *this, dialogs, this);
     idQuery_ = new link::ControllerIdQuery(link, this);
     baudChange_ = new link::BaudRateChange(link, *connection_, *this, dialogs, this);
 
-    communicationFrame_ = buildCommunicationFrame(ports);
+    communicationFrame_ = buildCommunicationFrame();
     baudRateFrame_ = buildBaudRateFrame();
     controllerIdFrame_ = buildControllerIdFrame();
     responseFrame_ = buildResponseFrame();
@@ -68,15 +82,17 @@ void LinkPanel::showReceivedText()
     });
 }
 
-QGroupBox* LinkPanel::buildCommunicationFrame(const link::ComPortTable& ports)
+QGroupBox* LinkPanel::buildCommunicationFrame()
 {
     auto* frame = makeFrame("fraCommunication", tr("Communication"));
-    portList_ = new QComboBox;
+    auto* portList = new PortList;
+    portList->beforePopup = [this] { probePortsAgain(); };
+    portList_ = portList;
     portList_->setObjectName(QStringLiteral("cbo_mostraporta"));
     rateList_ = makeRateList("cboBR", false);
     connectButton_ = makeButton("cmd_conecta", tr("Connect"));
     connect(connectButton_, &QPushButton::clicked, connection_, &link::Connection::toggle);
-    fillPortList(ports);
+    fillPortList();
 
     auto* grid = new QGridLayout(frame);
     grid->addWidget(makeLabel("Label1", tr("COM Port")), 0, 0);
@@ -128,14 +144,31 @@ QGroupBox* LinkPanel::buildResponseFrame()
     return frame;
 }
 
-void LinkPanel::fillPortList(const link::ComPortTable& ports)
+void LinkPanel::fillPortList()
 {
     portList_->clear();
-    for (int n : ports.presentNumbers()) {
+    for (int n : ports_.presentNumbers()) {
         portList_->addItem(QString::number(n));
-        portList_->setItemData(portList_->count() - 1, ports.devicePath(n), Qt::ToolTipRole);
+        portList_->setItemData(portList_->count() - 1, ports_.devicePath(n), Qt::ToolTipRole);
     }
     portList_->setCurrentIndex(portList_->count() > 0 ? 0 : -1);
+}
+
+// Adapters come and go while the console runs: opening the list looks again,
+// keeping the chosen port when it is still there. Never while connected (the
+// list is disabled then anyway) or while an operation holds the link.
+void LinkPanel::probePortsAgain()
+{
+    if (link_.state() != link::LinkState::Disconnected || link_.isBusy())
+        return;
+    const std::optional<int> chosen = selectedPortNumber();
+    ports_.refresh();
+    fillPortList();
+    if (chosen) {
+        const int index = portList_->findText(QString::number(*chosen));
+        if (index >= 0)
+            portList_->setCurrentIndex(index);
+    }
 }
 
 void LinkPanel::setConnectCaption(const QString& caption)

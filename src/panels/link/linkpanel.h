@@ -30,7 +30,7 @@ class LinkPanel : public QObject, private link::LinkView
 {
     Q_OBJECT
 public:
-    LinkPanel(link::LinkService& link, link::Dialogs& dialogs, const link::ComPortTable& ports,
+    LinkPanel(link::LinkService& link, link::Dialogs& dialogs, link::ComPortTable& ports,
               QObject* parent = nullptr);
     ~LinkPanel() override;
 
@@ -48,11 +48,12 @@ signals:
     void contrastReported(int value);
 
 private:
-    QGroupBox* buildCommunicationFrame(const link::ComPortTable& ports);
+    QGroupBox* buildCommunicationFrame();
     QGroupBox* buildBaudRateFrame();
     QGroupBox* buildControllerIdFrame();
     QGroupBox* buildResponseFrame();
-    void fillPortList(const link::ComPortTable& ports);
+    void fillPortList();
+    void probePortsAgain();
     void showReceivedText();
 
     // LinkView
@@ -68,6 +69,7 @@ private:
     void setControllerId(const QString& text) override;
 
     link::LinkService& link_;
+    link::ComPortTable& ports_;
     link::Connection* connection_ = nullptr;
     link::ControllerIdQuery* idQuery_ = nullptr;
     link::BaudRateChange* baudChange_ = nullptr;

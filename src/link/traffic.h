@@ -1,0 +1,95 @@
+#pragma once
+
+#include "link/clock.h"
+#include "link/serialport.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <deque>
+#include <functional>
+
+namespace lumivor::link {
+
+// One write or one read chunk as it passed the port.
+struct TrafficRecord
+{
+    enum class Direction { Sent, Received };
+
+    Nanoseconds at{0}; // since the port was opened
+    Direction direction = Direction::Sent;
+    QByteArray bytes;
+    quint64 serial = 0; // counts every record since start, dropped ones too
+};
+
+// The latest records, at most `capacity` of them: the oldest go first, so
+// however long the console runs, the log's memory stays bounded.
+class TrafficLog
+{
+public:
+    static constexpr std::size_t defaultCapacity = 100'000;
+
+    explicit TrafficLog(std::size_t capacity = defaultCapacity) : capacity_(capacity) {}
+
+    void append(TrafficRecord record);
+    void clear();
+
+    std::size_t size() const { return records_.size(); }
+    const TrafficRecord& at(std::size_t i) const { return records_[i]; }
+    // The serial number the next record gets: a view remembers it to ask
+    // later for what came since.
+    quint64 nextSerial() const { return nextSerial_; }
+    // Records with serial >= `serial` that are still held, oldest first.
+    template<typename Visit> void visitSince(quint64 serial, Visit visit) const
+    {
+        const quint64 oldest = records_.empty() ? nextSerial_ : records_.front().serial;
+        for (std::size_t i = serial > oldest ? std::size_t(serial - oldest) : 0;
+             i < records_.size(); ++i)
+            visit(records_[i]);
+    }
+
+    // One line of a log: "   12.345  TX  1E 00 00 00 EF 3F  |......?|".
+    static QString line(const TrafficRecord& record);
+
+private:
+    std::size_t capacity_;
+    std::deque<TrafficRecord> records_;
+    quint64 nextSerial_ = 0;
+};
+
+// A tap on the port seam: passes every call through to the real port and
+// records every write and every non-empty read, with the time since the
+// port was opened. What the traffic view shows is therefore what really
+// went through the port, whichever part of the console caused it. A record
+// shares the bytes of the chunk (no copy), so the tap costs next to nothing
+// even during a flash transfer.
+class PortTap final : public SerialPort
+{
+public:
+    PortTap(SerialPort& port, Clock& clock, TrafficLog& log);
+
+    void setCommPort(int number) override { port_.setCommPort(number); }
+    int commPort() const override { return port_.commPort(); }
+    void setSettings(const QString& settings) override { port_.setSettings(settings); }
+    QString settings() const override { return port_.settings(); }
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return port_.portOpen(); }
+    void output(const QByteArray& bytes) override;
+    QByteArray input() override;
+    int inBufferCount() override { return port_.inBufferCount(); }
+    void drain() override { port_.drain(); }
+    void setFailureWatcher(FailureWatcher watcher) override
+    {
+        port_.setFailureWatcher(std::move(watcher));
+    }
+
+private:
+    void record(TrafficRecord::Direction direction, const QByteArray& bytes);
+
+    SerialPort& port_;
+    Clock& clock_;
+    TrafficLog& log_;
+    Nanoseconds openedAt_{0};
+};
+
+} // namespace lumivor::link
