@@ -1,3 +1,4 @@
+#include "app/appicon.h"
 #include "app/mainwindow.h"
 #include "app/qtdialogs.h"
 #include "link/clock.h"
@@ -6,6 +7,7 @@
 #include "product.h"
 
 #include <QApplication>
+#include <QSettings>
 
 #include <cstdio>
 #include <cstring>
@@ -30,6 +32,18 @@ bool displayAvailable(int argc, char** argv)
 #endif
 }
 
+// The window opens where and as large as the operator left it. Nothing that
+// decides what the console does is kept: every run starts on the first port
+// at 9600 baud, disconnected.
+void restoreWindowGeometry(QMainWindow& window)
+{
+    QSettings settings;
+    window.restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [&window] {
+        QSettings().setValue(QStringLiteral("window/geometry"), window.saveGeometry());
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -41,8 +55,11 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Lumivor"));
     QApplication::setApplicationName(QStringLiteral("Lumivor"));
     QApplication::setApplicationVersion(lumivor::product::versionText());
+    QApplication::setWindowIcon(lumivor::app::applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("lumivor"));
 
     auto ports = lumivor::link::ComPortTable::probe();
     lumivor::link::QtSerialPort port([&ports](int number) { return ports.deviceToOpen(number); });
@@ -50,6 +67,7 @@ int main(int argc, char** argv)
     lumivor::link::SystemClock clock;
     lumivor::app::MainWindow window(port, dialogs, ports, clock);
     dialogs.setOwner(&window);
+    restoreWindowGeometry(window);
     window.show();
     return QApplication::exec();
 }
