@@ -1,6 +1,6 @@
-// The controller on a real pseudo-terminal: the COM link, a console-like client talking
-// through QSerialPort, line rates read from the terminal, pacing, and the executable's
-// start-up line and clean-up on signals.
+// The controller on a real pseudo-terminal: a console-like client talking through
+// QSerialPort, line rates read from the terminal, pacing, and the executable's start-up
+// line, its owner file, its clean-up on signals and the port of a killed simulator.
 #include "model/controller.h"
 #include "transport/linepacer.h"
 #include "transport/portlink.h"
@@ -37,6 +37,35 @@ QByteArray exchange(QSerialPort& port, const QByteArray& bytes, int expected, in
     return reply;
 }
 
+QProcessEnvironment simulatorEnvironment(const QString& dataHome)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dataHome);
+    return environment;
+}
+
+// Starts the headless simulator and waits for its line; gives its device path, or an
+// empty text (after a failed check) when the line did not come as expected.
+QString startSimulator(QProcess& simulator, const QString& dataHome, int expectedNumber)
+{
+    simulator.setProcessEnvironment(simulatorEnvironment(dataHome));
+    simulator.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless"});
+    if (!simulator.waitForStarted(10000))
+        return {};
+    QElapsedTimer clock;
+    clock.start();
+    while (!simulator.canReadLine() && clock.elapsed() < 10000)
+        simulator.waitForReadyRead(100);
+    const QString line = QString::fromUtf8(simulator.readLine()).trimmed();
+    const QRegularExpressionMatch match =
+        QRegularExpression("^kestrin-sim: COM(\\d+) on (/dev/pts/\\d+)$").match(line);
+    if (!match.hasMatch() || match.captured(1).toInt() != expectedNumber) {
+        qWarning("unexpected start-up line: %s", qPrintable(line));
+        return {};
+    }
+    return match.captured(2);
+}
+
 } // namespace
 
 class TestSimTransport : public QObject
@@ -46,11 +75,11 @@ class TestSimTransport : public QObject
 private slots:
     void pacerTakesTenBitsPerByte_data();
     void pacerTakesTenBitsPerByte();
-    void linkTakesLowestFreeNumber();
     void answersConsoleThroughSerialPort();
     void lineTimingTakesLineTime();
     void executableServesPortUntilSignalled_data();
     void executableServesPortUntilSignalled();
+    void killedSimulatorsPortIsReclaimed();
 };
 
 void TestSimTransport::pacerTakesTenBitsPerByte_data()
@@ -83,37 +112,6 @@ void TestSimTransport::pacerTakesTenBitsPerByte()
     idle.startIfIdle(afterNs * 50, 0);
     QCOMPARE(int(idle.takeDue(afterNs * 50 + idle.byteTime() - 1, 5)), 0);
     QCOMPARE(int(idle.takeDue(afterNs * 50 + idle.byteTime(), 5)), 1);
-}
-
-void TestSimTransport::linkTakesLowestFreeNumber()
-{
-    QTemporaryDir temporary;
-    const fs::path directory = fs::path(temporary.path().toStdString()) / "ports";
-    fs::create_directories(directory);
-    fs::create_symlink("/nonexistent/device", directory / "com1"); // left by a dead controller
-    fs::create_symlink("/dev/null", directory / "com2");           // a live port
-    std::string error;
-    {
-        std::optional<PortLink> first = PortLink::create(directory, "/dev/zero", {}, error);
-        QVERIFY(first);
-        QCOMPARE(first->number(), 1);
-        QCOMPARE(fs::read_symlink(directory / "com1"), fs::path("/dev/zero"));
-        std::optional<PortLink> second = PortLink::create(directory, "/dev/full", {}, error);
-        QVERIFY(second);
-        QCOMPARE(second->number(), 3);
-        QVERIFY(!PortLink::create(directory, "/dev/zero", 2, error));
-        QVERIFY(error.find("COM2") != std::string::npos);
-        std::optional<PortLink> chosen = PortLink::create(directory, "/dev/random", 16, error);
-        QVERIFY(chosen);
-        QCOMPARE(chosen->number(), 16);
-        // Someone else took com3 over: it is not ours to remove any more.
-        fs::remove(directory / "com3");
-        fs::create_symlink("/dev/urandom", directory / "com3");
-    }
-    QVERIFY(!fs::is_symlink(directory / "com1"));
-    QVERIFY(!fs::is_symlink(directory / "com16"));
-    QVERIFY(fs::is_symlink(directory / "com2"));
-    QVERIFY(fs::is_symlink(directory / "com3"));
 }
 
 void TestSimTransport::answersConsoleThroughSerialPort()
@@ -177,19 +175,13 @@ void TestSimTransport::executableServesPortUntilSignalled()
     QFETCH(int, signalNumber);
     QTemporaryDir dataHome;
     QProcess simulator;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", dataHome.path());
-    simulator.setProcessEnvironment(environment);
-    simulator.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless"});
-    QVERIFY(simulator.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);
-    const QString line = QString::fromUtf8(simulator.readLine()).trimmed();
-    const QRegularExpressionMatch match =
-        QRegularExpression("^kestrin-sim: COM(\\d+) on (/dev/pts/\\d+)$").match(line);
-    QVERIFY2(match.hasMatch(), qPrintable(line));
-    QCOMPARE(match.captured(1), QStringLiteral("1"));
+    const QString device = startSimulator(simulator, dataHome.path(), 1);
+    QVERIFY(!device.isEmpty());
     const fs::path link = fs::path(dataHome.path().toStdString()) / "lumivor/ports/com1";
-    QCOMPARE(fs::read_symlink(link).string(), match.captured(2).toStdString());
+    QCOMPARE(fs::read_symlink(link).string(), device.toStdString());
+    // The owner file is in place once the line is out.
+    QCOMPARE(PortLink::readOwner(PortLink::ownerFileOf(link)),
+             std::optional<pid_t>(pid_t(simulator.processId())));
 
     QSerialPort port;
     port.setPortName(QString::fromStdString(link.string()));
@@ -203,6 +195,42 @@ void TestSimTransport::executableServesPortUntilSignalled()
     QCOMPARE(simulator.exitStatus(), QProcess::NormalExit);
     QCOMPARE(simulator.exitCode(), 0);
     QVERIFY(!fs::is_symlink(link));
+    QVERIFY(!fs::exists(PortLink::ownerFileOf(link)));
+}
+
+void TestSimTransport::killedSimulatorsPortIsReclaimed()
+{
+    QTemporaryDir dataHome;
+    const fs::path link = fs::path(dataHome.path().toStdString()) / "lumivor/ports/com1";
+    QProcess killed;
+    QVERIFY(!startSimulator(killed, dataHome.path(), 1).isEmpty());
+    killed.kill(); // SIGKILL: nothing is cleaned up
+    QVERIFY(killed.waitForFinished(10000));
+    QVERIFY(fs::is_symlink(link));
+    QVERIFY(fs::exists(PortLink::ownerFileOf(link)));
+
+    QProcess next;
+    const QString device = startSimulator(next, dataHome.path(), 1);
+    QVERIFY(!device.isEmpty());
+    QCOMPARE(fs::read_symlink(link).string(), device.toStdString());
+    QCOMPARE(PortLink::readOwner(PortLink::ownerFileOf(link)),
+             std::optional<pid_t>(pid_t(next.processId())));
+
+    // A second simulator asked for the same number finds it held by a live one.
+    QProcess refused;
+    refused.setProcessEnvironment(simulatorEnvironment(dataHome.path()));
+    refused.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless", "--com", "1"});
+    QVERIFY(refused.waitForFinished(10000));
+    QCOMPARE(refused.exitCode(), 1);
+    QVERIFY2(refused.readAllStandardError().startsWith(
+                 "kestrin-sim: COM1 is served by another kestrin-sim (process " +
+                 QByteArray::number(next.processId()) + ")"),
+             "");
+
+    ::kill(pid_t(next.processId()), SIGTERM);
+    QVERIFY(next.waitForFinished(10000));
+    QVERIFY(!fs::is_symlink(link));
+    QVERIFY(!fs::exists(PortLink::ownerFileOf(link)));
 }
 
 QTEST_GUILESS_MAIN(TestSimTransport)
