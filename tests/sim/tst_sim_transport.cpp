@@ -1,11 +1,13 @@
 // The controller on a real pseudo-terminal: a console-like client talking through
-// QSerialPort, line rates read from the terminal, pacing, and the executable's start-up
-// line, its owner file, its clean-up on signals and the port of a killed simulator.
+// QSerialPort, line rates read from the terminal, pacing and its wake timer, and the
+// executable's start-up line, its owner file, its clean-up on signals and the port of a
+// killed simulator.
 #include "model/controller.h"
 #include "transport/linepacer.h"
 #include "transport/portlink.h"
 #include "transport/pseudoterminal.h"
 #include "transport/session.h"
+#include "transport/waketimer.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -17,8 +19,10 @@
 #include <csignal>
 #include <filesystem>
 #include <unistd.h>
+#include <vector>
 
 using namespace kestrin;
+Q_DECLARE_METATYPE(WakeTimer::Resolution)
 namespace fs = std::filesystem;
 
 namespace {
@@ -75,7 +79,12 @@ class TestSimTransport : public QObject
 private slots:
     void pacerTakesTenBitsPerByte_data();
     void pacerTakesTenBitsPerByte();
+    void wakeTimerFiresAtItsDeadline_data();
+    void wakeTimerFiresAtItsDeadline();
+    void wakeTimerStopsAndRearms_data();
+    void wakeTimerStopsAndRearms();
     void answersConsoleThroughSerialPort();
+    void lineTimingTakesLineTime_data();
     void lineTimingTakesLineTime();
     void executableServesPortUntilSignalled_data();
     void executableServesPortUntilSignalled();
@@ -114,6 +123,71 @@ void TestSimTransport::pacerTakesTenBitsPerByte()
     QCOMPARE(int(idle.takeDue(afterNs * 50 + idle.byteTime(), 5)), 1);
 }
 
+void TestSimTransport::wakeTimerFiresAtItsDeadline_data()
+{
+    QTest::addColumn<WakeTimer::Resolution>("resolution");
+    QTest::addColumn<qint64>("delayNs"); // from now; negative: already past
+    QTest::newRow("finest, 300 us") << WakeTimer::Resolution::Finest << qint64(300'000);
+    QTest::newRow("finest, 20 ms") << WakeTimer::Resolution::Finest << qint64(20'000'000);
+    QTest::newRow("finest, past") << WakeTimer::Resolution::Finest << qint64(-5'000'000);
+    QTest::newRow("milliseconds, 300 us") << WakeTimer::Resolution::Milliseconds << qint64(300'000);
+    QTest::newRow("milliseconds, 20 ms")
+        << WakeTimer::Resolution::Milliseconds << qint64(20'000'000);
+    QTest::newRow("milliseconds, past")
+        << WakeTimer::Resolution::Milliseconds << qint64(-5'000'000);
+}
+
+void TestSimTransport::wakeTimerFiresAtItsDeadline()
+{
+    QFETCH(WakeTimer::Resolution, resolution);
+    QFETCH(qint64, delayNs);
+    WakeTimer timer(resolution);
+#ifdef Q_OS_LINUX
+    QCOMPARE(timer.isFine(), resolution == WakeTimer::Resolution::Finest);
+#endif
+    std::vector<std::int64_t> firedAt;
+    connect(&timer, &WakeTimer::timeout, this, [&] { firedAt.push_back(monotonicNs()); });
+    const std::int64_t deadline = monotonicNs() + delayNs;
+    timer.startAt(deadline);
+    QVERIFY(timer.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!firedAt.empty(), 5000);
+    QVERIFY(!timer.isActive());
+    QVERIFY2(firedAt.front() >= deadline, qPrintable(QString::number(deadline - firedAt.front())));
+    QTest::qWait(30);
+    QCOMPARE(firedAt.size(), std::size_t{1}); // once only
+}
+
+void TestSimTransport::wakeTimerStopsAndRearms_data()
+{
+    QTest::addColumn<WakeTimer::Resolution>("resolution");
+    QTest::newRow("finest") << WakeTimer::Resolution::Finest;
+    QTest::newRow("milliseconds") << WakeTimer::Resolution::Milliseconds;
+}
+
+void TestSimTransport::wakeTimerStopsAndRearms()
+{
+    QFETCH(WakeTimer::Resolution, resolution);
+    WakeTimer timer(resolution);
+    int fired = 0;
+    connect(&timer, &WakeTimer::timeout, this, [&] { ++fired; });
+    timer.startAt(monotonicNs() + 5'000'000);
+    timer.stop();
+    QVERIFY(!timer.isActive());
+    QTest::qWait(40);
+    QCOMPARE(fired, 0);
+
+    // A new deadline replaces the earlier one, later or sooner.
+    timer.startAt(monotonicNs() + 60'000'000'000);
+    const std::int64_t sooner = monotonicNs() + 2'000'000;
+    timer.startAt(sooner);
+    QTRY_COMPARE_WITH_TIMEOUT(fired, 1, 5000);
+    QVERIFY(monotonicNs() >= sooner);
+    timer.startAt(monotonicNs());
+    timer.startAt(monotonicNs() + 60'000'000'000);
+    QTest::qWait(40);
+    QCOMPARE(fired, 1);
+}
+
 void TestSimTransport::answersConsoleThroughSerialPort()
 {
     PseudoTerminal terminal;
@@ -140,8 +214,18 @@ void TestSimTransport::answersConsoleThroughSerialPort()
     QCOMPARE(exchange(port, QByteArray::fromHex("2800"), 8, 3000), QByteArray("KT24064!"));
 }
 
+void TestSimTransport::lineTimingTakesLineTime_data()
+{
+    QTest::addColumn<int>("rateIndex");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("2400") << 0 << 2400;
+    QTest::newRow("115200") << 8 << 115200;
+}
+
 void TestSimTransport::lineTimingTakesLineTime()
 {
+    QFETCH(int, rateIndex);
+    QFETCH(int, rate);
     PseudoTerminal terminal;
     std::string error;
     QVERIFY2(terminal.open(error), error.c_str());
@@ -151,16 +235,18 @@ void TestSimTransport::lineTimingTakesLineTime()
     port.setPortName(QString::fromStdString(terminal.devicePath()));
     port.setBaudRate(9600);
     QVERIFY(port.open(QIODevice::ReadWrite));
-    port.write(QByteArray::fromHex("0f00"));
-    QTRY_COMPARE(controller.ownRate(), 2400);
-    port.setBaudRate(2400);
+    port.write(QByteArray{"\x0f"} + char(rateIndex));
+    QTRY_COMPARE(controller.ownRate(), rate);
+    port.setBaudRate(rate);
+    QTRY_COMPARE(session.consoleRate(), rate);
     QElapsedTimer clock;
     clock.start();
     const QByteArray reply = exchange(port, QByteArray::fromHex("4944"), 21, 5000);
-    const qint64 elapsed = clock.elapsed();
+    const qint64 elapsedNs = clock.nsecsElapsed();
     QCOMPARE(reply, QByteArray("64,128!KESTRIN 240x64"));
-    // 2 + 21 bytes of 10 bits at 2400 baud cannot cross the line in less than 95.8 ms.
-    QVERIFY2(elapsed >= 95, qPrintable(QString::number(elapsed)));
+    // 2 + 21 bytes of 10 bits cannot cross the line any sooner (95.8 ms at 2400 baud).
+    const qint64 lineNs = qint64(2 + 21) * 10 * 1'000'000'000 / rate;
+    QVERIFY2(elapsedNs >= lineNs, qPrintable(QString("%1 < %2 ns").arg(elapsedNs).arg(lineNs)));
 }
 
 void TestSimTransport::executableServesPortUntilSignalled_data()
