@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Measures a running kestrin-sim through its pseudo-terminal, as the console uses it.
 
-Usage: sim_link.py DEVICE [--rate N] [--blocks N]
+Usage: sim_link.py DEVICE [--rate N] [--blocks N] [--rounds N]
 
   DEVICE    the device path kestrin-sim printed (or its com<n> link)
   --rate    line rate to use; the simulator, which starts at 9600, is switched to it
             first with 0F nn
   --blocks  how many flash blocks to read and write (default: all 2048)
+  --rounds  how many identification round trips to time (default: 20)
 
-Reports the identification round trip (49 44 until "!" has arrived), a flash read
+Reports the identification round trip (49 44 until the whole reply has arrived; the
+median of the rounds, which a busy machine disturbs least, and the fastest), a flash read
 (29 01, then one 29 per block of 480 characters) and a flash write (29 02, then a ready
 byte before each block of 240 bytes sent one byte per write), with the time the same
 bytes need on a real line at 10 bits per byte. The write puts the flash back as it was
@@ -18,6 +20,7 @@ read, so the simulator's fonts stay intact. Python standard library only.
 import argparse
 import os
 import select
+import statistics
 import termios
 import time
 
@@ -52,16 +55,20 @@ def line_time(byte_count, rate):
     return byte_count * 10 / rate
 
 
-def measure_detection(fd, rate, rounds=20):
-    start = time.monotonic()
+def measure_detection(fd, rate, rounds):
+    times = []
     for _ in range(rounds):
+        start = time.monotonic()
         os.write(fd, b"\x49\x44")
         reply = b""
         while b"KESTRIN 240x64" not in reply:
             reply += read_until(fd, 1)
-    elapsed = (time.monotonic() - start) / rounds
-    print(f"49 44 round trip: {elapsed * 1000:.2f} ms "
-          f"(line time of 2 + {len(reply)} bytes: {line_time(2 + len(reply), rate) * 1000:.2f} ms)")
+        times.append(time.monotonic() - start)
+    line = line_time(2 + len(reply), rate)
+    median = statistics.median(times)
+    print(f"49 44 round trip: median {median * 1000:.2f} ms, fastest {min(times) * 1000:.2f} ms "
+          f"(line time of 2 + {len(reply)} bytes: {line * 1000:.2f} ms; "
+          f"median beyond it: {(median - line) * 1000:.2f} ms)")
 
 
 def measure_read(fd, rate, blocks):
@@ -97,6 +104,7 @@ def main():
     parser.add_argument("device")
     parser.add_argument("--rate", type=int, default=9600, choices=sorted(RATES))
     parser.add_argument("--blocks", type=int, default=2048)
+    parser.add_argument("--rounds", type=int, default=20)
     args = parser.parse_args()
     if args.rate != 9600:
         fd = open_port(args.device, 9600)
@@ -104,7 +112,7 @@ def main():
         time.sleep(0.1)
         os.close(fd)
     fd = open_port(args.device, args.rate)
-    measure_detection(fd, args.rate)
+    measure_detection(fd, args.rate, args.rounds)
     image = measure_read(fd, args.rate, args.blocks)
     if args.blocks < 2048:
         time.sleep(6)  # let the simulator give up the unfinished read

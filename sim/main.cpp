@@ -16,11 +16,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <unistd.h>
 
 namespace {
+
+// Exit codes for a start that cannot work as asked: an option value out of range, or a
+// window wanted where there is no display. (Unknown options are Qt's: exit code 1.)
+constexpr int kUsageExitCode = 2;
+constexpr int kNoDisplayExitCode = 2;
 
 struct Options
 {
@@ -31,12 +37,37 @@ struct Options
     int zoom = kestrin::LcdWidget::kDefaultZoom;
 };
 
-bool wantsHeadless(int argc, char** argv)
+bool hasArgument(int argc, char** argv, std::initializer_list<const char*> names)
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
-            return true;
+        for (const char* name : names)
+            if (std::strcmp(argv[i], name) == 0)
+                return true;
     return false;
+}
+
+bool wantsHelp(int argc, char** argv)
+{
+    return hasArgument(argc, argv, {"-h", "--help", "-?", "--help-all"});
+}
+
+bool wantsHeadless(int argc, char** argv)
+{
+    return hasArgument(argc, argv, {"--headless"});
+}
+
+bool isSet(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value && value[0] != '\0';
+}
+
+// Whether a window can be opened at all. Without one, QApplication aborts with a message
+// about platform plugins that tells an operator nothing, so we look before we build it.
+bool displayAvailable(int argc, char** argv)
+{
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM") ||
+           hasArgument(argc, argv, {"-platform", "--platform"});
 }
 
 std::optional<int> parseNumber(const QString& text, int low, int high)
@@ -74,7 +105,7 @@ Options parseOptions(const QCoreApplication& app)
                                   kestrin::PortLink::kLastPort);
         if (!options.com) {
             std::fprintf(stderr, "kestrin-sim: --com takes a number from 1 to 16\n");
-            std::exit(2);
+            std::exit(kUsageExitCode);
         }
     }
     if (parser.isSet(zoom))
@@ -125,9 +156,17 @@ int run(QCoreApplication& app)
 
 int main(int argc, char** argv)
 {
-    if (wantsHeadless(argc, argv)) {
+    if (wantsHelp(argc, argv) || wantsHeadless(argc, argv)) {
         QCoreApplication app(argc, argv);
         return run(app);
+    }
+    if (!displayAvailable(argc, argv)) {
+        // Bad options still get their own message first.
+        QCoreApplication app(argc, argv);
+        parseOptions(app);
+        std::fprintf(stderr, "kestrin-sim: no graphical display is available here; run it with "
+                             "--headless, or under a virtual display: xvfb-run -a kestrin-sim\n");
+        return kNoDisplayExitCode;
     }
     QApplication app(argc, argv);
     return run(app);

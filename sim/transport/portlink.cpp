@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +16,32 @@ namespace kestrin {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Held while links and owner files are checked, made or removed, so that two simulators
+// starting together cannot both take the same number or reclaim each other's fresh link.
+// The console only reads the directory and needs no lock.
+class DirectoryLock
+{
+public:
+    explicit DirectoryLock(const fs::path& directory)
+        : fd_(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (fd_ >= 0) {
+            while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~DirectoryLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+private:
+    int fd_;
+};
 
 bool isDanglingLink(const fs::path& path)
 {
@@ -24,11 +55,51 @@ bool isDanglingLink(const fs::path& path)
            stat(path.c_str(), &targetInfo) != 0 && errno == ENOENT;
 }
 
+bool isLink(const fs::path& path)
+{
+    struct stat info
+    {
+    };
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 std::string readLink(const fs::path& path)
 {
     char buffer[4096];
     const ssize_t length = readlink(path.c_str(), buffer, sizeof buffer);
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+bool processGone(pid_t pid)
+{
+    return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+fs::path linkPath(const fs::path& directory, int number)
+{
+    return directory / ("com" + std::to_string(number));
+}
+
+// Written under a temporary name and renamed, so that a reader sees the whole file or none.
+bool writeOwnerFile(const fs::path& ownerFile, std::string& error)
+{
+    const fs::path temporary = ownerFile.string() + ".new" + std::to_string(getpid());
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << getpid() << '\n';
+        out.close();
+        if (!out) {
+            error = temporary.string() + ": cannot be written";
+            unlink(temporary.c_str());
+            return false;
+        }
+    }
+    if (rename(temporary.c_str(), ownerFile.c_str()) != 0) {
+        error = ownerFile.string() + ": " + std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -46,6 +117,41 @@ fs::path PortLink::portDirectory()
     return base / "lumivor" / "ports";
 }
 
+fs::path PortLink::ownerFileOf(const fs::path& link)
+{
+    return link.string() + ".owner";
+}
+
+std::optional<pid_t> PortLink::readOwner(const fs::path& ownerFile)
+{
+    std::ifstream in(ownerFile);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Digits, then a newline (tolerated missing); anything else is not ours to judge.
+    const std::size_t digits = text.find_first_not_of("0123456789");
+    const std::size_t end = digits == std::string::npos ? text.size() : digits;
+    if (end == 0 || end > 9 || (end < text.size() && text.substr(end) != "\n"))
+        return std::nullopt;
+    const long pid = std::strtol(text.c_str(), nullptr, 10);
+    // Process id 0 would make kill() test our own process group.
+    if (pid <= 0)
+        return std::nullopt;
+    return static_cast<pid_t>(pid);
+}
+
+void PortLink::reclaimLinksOfGoneOwners(const fs::path& directory)
+{
+    for (int number = kFirstPort; number <= kLastPort; ++number) {
+        const fs::path link = linkPath(directory, number);
+        const fs::path ownerFile = ownerFileOf(link);
+        const std::optional<pid_t> owner = readOwner(ownerFile);
+        if (!owner || !processGone(*owner))
+            continue;
+        if (isLink(link))
+            unlink(link.c_str());
+        unlink(ownerFile.c_str());
+    }
+}
+
 bool PortLink::tryLink(const fs::path& path, const std::string& target)
 {
     if (symlink(target.c_str(), path.c_str()) == 0)
@@ -54,6 +160,19 @@ bool PortLink::tryLink(const fs::path& path, const std::string& target)
         return false;
     unlink(path.c_str());
     return symlink(target.c_str(), path.c_str()) == 0;
+}
+
+std::string PortLink::whyTaken(const fs::path& directory, int number)
+{
+    const fs::path link = linkPath(directory, number);
+    const std::string name = "COM" + std::to_string(number);
+    if (const std::optional<pid_t> owner = readOwner(ownerFileOf(link)))
+        return name + " is served by another kestrin-sim (process " + std::to_string(*owner) +
+               ") in " + directory.string();
+    const std::string target = readLink(link);
+    if (!target.empty())
+        return name + " is already linked to " + target + " in " + directory.string();
+    return name + " is already taken in " + directory.string();
 }
 
 std::optional<PortLink> PortLink::create(const fs::path& directory, const std::string& target,
@@ -65,16 +184,22 @@ std::optional<PortLink> PortLink::create(const fs::path& directory, const std::s
         error = directory.string() + ": " + made.message();
         return std::nullopt;
     }
+    const DirectoryLock lock(directory);
+    reclaimLinksOfGoneOwners(directory);
     const int first = preferred.value_or(kFirstPort);
     const int last = preferred.value_or(kLastPort);
     for (int number = first; number <= last; ++number) {
-        const fs::path path = directory / ("com" + std::to_string(number));
-        if (tryLink(path, target))
-            return PortLink(number, path, target);
+        const fs::path path = linkPath(directory, number);
+        if (!tryLink(path, target))
+            continue;
+        if (!writeOwnerFile(ownerFileOf(path), error)) {
+            unlink(path.c_str());
+            return std::nullopt;
+        }
+        return PortLink(number, path, target);
     }
-    error = preferred
-                ? "COM" + std::to_string(*preferred) + " is already linked in " + directory.string()
-                : "COM1 to COM16 are all linked in " + directory.string();
+    error = preferred ? whyTaken(directory, *preferred)
+                      : "COM1 to COM16 are all linked in " + directory.string();
     return std::nullopt;
 }
 
@@ -86,9 +211,16 @@ PortLink::PortLink(PortLink&& other) noexcept
 
 PortLink::~PortLink()
 {
-    // Only our own link goes: another controller may have taken the number since.
-    if (!path_.empty() && readLink(path_) == target_)
+    if (path_.empty())
+        return;
+    const DirectoryLock lock(path_.parent_path());
+    // Only our own link goes: another controller may have taken the number since. The link
+    // goes first, so that no moment shows it without its owner file.
+    if (readLink(path_) == target_)
         unlink(path_.c_str());
+    const fs::path ownerFile = ownerFileOf(path_);
+    if (readOwner(ownerFile) == getpid())
+        unlink(ownerFile.c_str());
 }
 
 } // namespace kestrin

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace kestrin {
 
@@ -10,6 +11,12 @@ namespace kestrin {
 // $XDG_DATA_HOME/lumivor/ports (by default ~/.local/share/lumivor/ports); a link whose
 // target is gone does not count. A PortLink is one such link, removed again when it is
 // destroyed.
+//
+// Beside its link com<n> a simulator keeps the file com<n>.owner: its process id in decimal
+// and a newline. A simulator killed outright leaves both behind, and the next one usually
+// gets the same pseudo-terminal device, so the link alone would look alive; the owner file
+// tells that its process is gone. A link without an owner file is an operator's own mapping
+// (to a real serial device, say) and is never taken over while its target exists.
 class PortLink
 {
 public:
@@ -17,9 +24,14 @@ public:
     static constexpr int kLastPort = 16;
 
     static std::filesystem::path portDirectory();
+    // The owner file that belongs to the link 'link' (com3 -> com3.owner).
+    static std::filesystem::path ownerFileOf(const std::filesystem::path& link);
+    // The process an owner file names, if it holds a process id as written by a simulator.
+    static std::optional<pid_t> readOwner(const std::filesystem::path& ownerFile);
 
-    // Links 'target' as com<preferred>, or as the lowest free number when none is given.
-    // A link left behind by a controller that is gone is replaced.
+    // First removes every link whose owner process is gone, with its owner file; then links
+    // 'target' as com<preferred>, or as the lowest free number when none is given, and writes
+    // the owner file naming this process. A dangling link is replaced too.
     static std::optional<PortLink> create(const std::filesystem::path& directory,
                                           const std::string& target, std::optional<int> preferred,
                                           std::string& error);
@@ -38,6 +50,8 @@ private:
     {}
 
     static bool tryLink(const std::filesystem::path& path, const std::string& target);
+    static void reclaimLinksOfGoneOwners(const std::filesystem::path& directory);
+    static std::string whyTaken(const std::filesystem::path& directory, int number);
 
     int number_ = 0;
     std::filesystem::path path_;

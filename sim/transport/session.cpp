@@ -20,13 +20,11 @@ constexpr std::int64_t kNsPerMs = 1'000'000;
 
 Session::Session(Controller& controller, int masterFd, bool lineTiming, QObject* parent)
     : QObject(parent), controller_(controller), masterFd_(masterFd), lineTiming_(lineTiming),
+      startNs_(monotonicNs()),
       readNotifier_(new QSocketNotifier(masterFd, QSocketNotifier::Read, this)),
       writeNotifier_(new QSocketNotifier(masterFd, QSocketNotifier::Write, this))
 {
-    clock_.start();
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &Session::tick);
+    connect(&timer_, &WakeTimer::timeout, this, &Session::tick);
     connect(readNotifier_, &QSocketNotifier::activated, this, &Session::readFromLine);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &Session::writeToLine);
     writeNotifier_->setEnabled(false);
@@ -156,9 +154,7 @@ void Session::schedule()
         timer_.stop();
         return;
     }
-    const std::int64_t waitNs = std::max<std::int64_t>(0, next - nowNs());
-    timer_.start(static_cast<int>(std::min<std::int64_t>((waitNs + kNsPerMs - 1) / kNsPerMs,
-                                                         std::numeric_limits<int>::max())));
+    timer_.startAt(startNs_ + next);
 }
 
 } // namespace kestrin

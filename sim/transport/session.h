@@ -2,11 +2,10 @@
 
 #include "model/controller.h"
 #include "transport/linepacer.h"
+#include "transport/waketimer.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 #include <deque>
 #include <string>
@@ -31,7 +30,7 @@ public:
     const Controller& controller() const { return controller_; }
     // The rate the console has set on its port (0 when unknown).
     int consoleRate() const;
-    Millis now() const { return clock_.elapsed(); }
+    Millis now() const { return nowNs() / 1'000'000; }
 
     void touch(Point panel);
 
@@ -56,13 +55,16 @@ private:
     void collectOutput();
     void releaseDueOutgoing();
     void schedule();
-    std::int64_t nowNs() const { return clock_.nsecsElapsed(); }
+    // Nanoseconds since the session started, on the monotonic clock.
+    std::int64_t nowNs() const { return monotonicNs() - startNs_; }
 
     Controller& controller_;
     int masterFd_;
     bool lineTiming_;
-    QElapsedTimer clock_;
-    QTimer timer_;
+    const std::int64_t startNs_;
+    // Wakes the session for the next byte due on the line or the controller's next
+    // deadline, whichever comes first.
+    WakeTimer timer_;
     QSocketNotifier* readNotifier_;
     QSocketNotifier* writeNotifier_;
     LinePacer inbound_;

@@ -1,11 +1,13 @@
-// The controller on a real pseudo-terminal: the COM link, a console-like client talking
-// through QSerialPort, line rates read from the terminal, pacing, and the executable's
-// start-up line and clean-up on signals.
+// The controller on a real pseudo-terminal: a console-like client talking through
+// QSerialPort, line rates read from the terminal, pacing and its wake timer, and the
+// executable's start-up line, its owner file, its clean-up on signals and the port of a
+// killed simulator.
 #include "model/controller.h"
 #include "transport/linepacer.h"
 #include "transport/portlink.h"
 #include "transport/pseudoterminal.h"
 #include "transport/session.h"
+#include "transport/waketimer.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -17,8 +19,10 @@
 #include <csignal>
 #include <filesystem>
 #include <unistd.h>
+#include <vector>
 
 using namespace kestrin;
+Q_DECLARE_METATYPE(WakeTimer::Resolution)
 namespace fs = std::filesystem;
 
 namespace {
@@ -37,6 +41,35 @@ QByteArray exchange(QSerialPort& port, const QByteArray& bytes, int expected, in
     return reply;
 }
 
+QProcessEnvironment simulatorEnvironment(const QString& dataHome)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dataHome);
+    return environment;
+}
+
+// Starts the headless simulator and waits for its line; gives its device path, or an
+// empty text (after a failed check) when the line did not come as expected.
+QString startSimulator(QProcess& simulator, const QString& dataHome, int expectedNumber)
+{
+    simulator.setProcessEnvironment(simulatorEnvironment(dataHome));
+    simulator.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless"});
+    if (!simulator.waitForStarted(10000))
+        return {};
+    QElapsedTimer clock;
+    clock.start();
+    while (!simulator.canReadLine() && clock.elapsed() < 10000)
+        simulator.waitForReadyRead(100);
+    const QString line = QString::fromUtf8(simulator.readLine()).trimmed();
+    const QRegularExpressionMatch match =
+        QRegularExpression("^kestrin-sim: COM(\\d+) on (/dev/pts/\\d+)$").match(line);
+    if (!match.hasMatch() || match.captured(1).toInt() != expectedNumber) {
+        qWarning("unexpected start-up line: %s", qPrintable(line));
+        return {};
+    }
+    return match.captured(2);
+}
+
 } // namespace
 
 class TestSimTransport : public QObject
@@ -46,11 +79,16 @@ class TestSimTransport : public QObject
 private slots:
     void pacerTakesTenBitsPerByte_data();
     void pacerTakesTenBitsPerByte();
-    void linkTakesLowestFreeNumber();
+    void wakeTimerFiresAtItsDeadline_data();
+    void wakeTimerFiresAtItsDeadline();
+    void wakeTimerStopsAndRearms_data();
+    void wakeTimerStopsAndRearms();
     void answersConsoleThroughSerialPort();
+    void lineTimingTakesLineTime_data();
     void lineTimingTakesLineTime();
     void executableServesPortUntilSignalled_data();
     void executableServesPortUntilSignalled();
+    void killedSimulatorsPortIsReclaimed();
 };
 
 void TestSimTransport::pacerTakesTenBitsPerByte_data()
@@ -85,35 +123,69 @@ void TestSimTransport::pacerTakesTenBitsPerByte()
     QCOMPARE(int(idle.takeDue(afterNs * 50 + idle.byteTime(), 5)), 1);
 }
 
-void TestSimTransport::linkTakesLowestFreeNumber()
+void TestSimTransport::wakeTimerFiresAtItsDeadline_data()
 {
-    QTemporaryDir temporary;
-    const fs::path directory = fs::path(temporary.path().toStdString()) / "ports";
-    fs::create_directories(directory);
-    fs::create_symlink("/nonexistent/device", directory / "com1"); // left by a dead controller
-    fs::create_symlink("/dev/null", directory / "com2");           // a live port
-    std::string error;
-    {
-        std::optional<PortLink> first = PortLink::create(directory, "/dev/zero", {}, error);
-        QVERIFY(first);
-        QCOMPARE(first->number(), 1);
-        QCOMPARE(fs::read_symlink(directory / "com1"), fs::path("/dev/zero"));
-        std::optional<PortLink> second = PortLink::create(directory, "/dev/full", {}, error);
-        QVERIFY(second);
-        QCOMPARE(second->number(), 3);
-        QVERIFY(!PortLink::create(directory, "/dev/zero", 2, error));
-        QVERIFY(error.find("COM2") != std::string::npos);
-        std::optional<PortLink> chosen = PortLink::create(directory, "/dev/random", 16, error);
-        QVERIFY(chosen);
-        QCOMPARE(chosen->number(), 16);
-        // Someone else took com3 over: it is not ours to remove any more.
-        fs::remove(directory / "com3");
-        fs::create_symlink("/dev/urandom", directory / "com3");
-    }
-    QVERIFY(!fs::is_symlink(directory / "com1"));
-    QVERIFY(!fs::is_symlink(directory / "com16"));
-    QVERIFY(fs::is_symlink(directory / "com2"));
-    QVERIFY(fs::is_symlink(directory / "com3"));
+    QTest::addColumn<WakeTimer::Resolution>("resolution");
+    QTest::addColumn<qint64>("delayNs"); // from now; negative: already past
+    QTest::newRow("finest, 300 us") << WakeTimer::Resolution::Finest << qint64(300'000);
+    QTest::newRow("finest, 20 ms") << WakeTimer::Resolution::Finest << qint64(20'000'000);
+    QTest::newRow("finest, past") << WakeTimer::Resolution::Finest << qint64(-5'000'000);
+    QTest::newRow("milliseconds, 300 us") << WakeTimer::Resolution::Milliseconds << qint64(300'000);
+    QTest::newRow("milliseconds, 20 ms")
+        << WakeTimer::Resolution::Milliseconds << qint64(20'000'000);
+    QTest::newRow("milliseconds, past")
+        << WakeTimer::Resolution::Milliseconds << qint64(-5'000'000);
+}
+
+void TestSimTransport::wakeTimerFiresAtItsDeadline()
+{
+    QFETCH(WakeTimer::Resolution, resolution);
+    QFETCH(qint64, delayNs);
+    WakeTimer timer(resolution);
+#ifdef Q_OS_LINUX
+    QCOMPARE(timer.isFine(), resolution == WakeTimer::Resolution::Finest);
+#endif
+    std::vector<std::int64_t> firedAt;
+    connect(&timer, &WakeTimer::timeout, this, [&] { firedAt.push_back(monotonicNs()); });
+    const std::int64_t deadline = monotonicNs() + delayNs;
+    timer.startAt(deadline);
+    QVERIFY(timer.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!firedAt.empty(), 5000);
+    QVERIFY(!timer.isActive());
+    QVERIFY2(firedAt.front() >= deadline, qPrintable(QString::number(deadline - firedAt.front())));
+    QTest::qWait(30);
+    QCOMPARE(firedAt.size(), std::size_t{1}); // once only
+}
+
+void TestSimTransport::wakeTimerStopsAndRearms_data()
+{
+    QTest::addColumn<WakeTimer::Resolution>("resolution");
+    QTest::newRow("finest") << WakeTimer::Resolution::Finest;
+    QTest::newRow("milliseconds") << WakeTimer::Resolution::Milliseconds;
+}
+
+void TestSimTransport::wakeTimerStopsAndRearms()
+{
+    QFETCH(WakeTimer::Resolution, resolution);
+    WakeTimer timer(resolution);
+    int fired = 0;
+    connect(&timer, &WakeTimer::timeout, this, [&] { ++fired; });
+    timer.startAt(monotonicNs() + 5'000'000);
+    timer.stop();
+    QVERIFY(!timer.isActive());
+    QTest::qWait(40);
+    QCOMPARE(fired, 0);
+
+    // A new deadline replaces the earlier one, later or sooner.
+    timer.startAt(monotonicNs() + 60'000'000'000);
+    const std::int64_t sooner = monotonicNs() + 2'000'000;
+    timer.startAt(sooner);
+    QTRY_COMPARE_WITH_TIMEOUT(fired, 1, 5000);
+    QVERIFY(monotonicNs() >= sooner);
+    timer.startAt(monotonicNs());
+    timer.startAt(monotonicNs() + 60'000'000'000);
+    QTest::qWait(40);
+    QCOMPARE(fired, 1);
 }
 
 void TestSimTransport::answersConsoleThroughSerialPort()
@@ -142,8 +214,18 @@ void TestSimTransport::answersConsoleThroughSerialPort()
     QCOMPARE(exchange(port, QByteArray::fromHex("2800"), 8, 3000), QByteArray("KT24064!"));
 }
 
+void TestSimTransport::lineTimingTakesLineTime_data()
+{
+    QTest::addColumn<int>("rateIndex");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("2400") << 0 << 2400;
+    QTest::newRow("115200") << 8 << 115200;
+}
+
 void TestSimTransport::lineTimingTakesLineTime()
 {
+    QFETCH(int, rateIndex);
+    QFETCH(int, rate);
     PseudoTerminal terminal;
     std::string error;
     QVERIFY2(terminal.open(error), error.c_str());
@@ -153,16 +235,18 @@ void TestSimTransport::lineTimingTakesLineTime()
     port.setPortName(QString::fromStdString(terminal.devicePath()));
     port.setBaudRate(9600);
     QVERIFY(port.open(QIODevice::ReadWrite));
-    port.write(QByteArray::fromHex("0f00"));
-    QTRY_COMPARE(controller.ownRate(), 2400);
-    port.setBaudRate(2400);
+    port.write(QByteArray{"\x0f"} + char(rateIndex));
+    QTRY_COMPARE(controller.ownRate(), rate);
+    port.setBaudRate(rate);
+    QTRY_COMPARE(session.consoleRate(), rate);
     QElapsedTimer clock;
     clock.start();
     const QByteArray reply = exchange(port, QByteArray::fromHex("4944"), 21, 5000);
-    const qint64 elapsed = clock.elapsed();
+    const qint64 elapsedNs = clock.nsecsElapsed();
     QCOMPARE(reply, QByteArray("64,128!KESTRIN 240x64"));
-    // 2 + 21 bytes of 10 bits at 2400 baud cannot cross the line in less than 95.8 ms.
-    QVERIFY2(elapsed >= 95, qPrintable(QString::number(elapsed)));
+    // 2 + 21 bytes of 10 bits cannot cross the line any sooner (95.8 ms at 2400 baud).
+    const qint64 lineNs = qint64(2 + 21) * 10 * 1'000'000'000 / rate;
+    QVERIFY2(elapsedNs >= lineNs, qPrintable(QString("%1 < %2 ns").arg(elapsedNs).arg(lineNs)));
 }
 
 void TestSimTransport::executableServesPortUntilSignalled_data()
@@ -177,19 +261,13 @@ void TestSimTransport::executableServesPortUntilSignalled()
     QFETCH(int, signalNumber);
     QTemporaryDir dataHome;
     QProcess simulator;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", dataHome.path());
-    simulator.setProcessEnvironment(environment);
-    simulator.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless"});
-    QVERIFY(simulator.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 10000);
-    const QString line = QString::fromUtf8(simulator.readLine()).trimmed();
-    const QRegularExpressionMatch match =
-        QRegularExpression("^kestrin-sim: COM(\\d+) on (/dev/pts/\\d+)$").match(line);
-    QVERIFY2(match.hasMatch(), qPrintable(line));
-    QCOMPARE(match.captured(1), QStringLiteral("1"));
+    const QString device = startSimulator(simulator, dataHome.path(), 1);
+    QVERIFY(!device.isEmpty());
     const fs::path link = fs::path(dataHome.path().toStdString()) / "lumivor/ports/com1";
-    QCOMPARE(fs::read_symlink(link).string(), match.captured(2).toStdString());
+    QCOMPARE(fs::read_symlink(link).string(), device.toStdString());
+    // The owner file is in place once the line is out.
+    QCOMPARE(PortLink::readOwner(PortLink::ownerFileOf(link)),
+             std::optional<pid_t>(pid_t(simulator.processId())));
 
     QSerialPort port;
     port.setPortName(QString::fromStdString(link.string()));
@@ -203,6 +281,42 @@ void TestSimTransport::executableServesPortUntilSignalled()
     QCOMPARE(simulator.exitStatus(), QProcess::NormalExit);
     QCOMPARE(simulator.exitCode(), 0);
     QVERIFY(!fs::is_symlink(link));
+    QVERIFY(!fs::exists(PortLink::ownerFileOf(link)));
+}
+
+void TestSimTransport::killedSimulatorsPortIsReclaimed()
+{
+    QTemporaryDir dataHome;
+    const fs::path link = fs::path(dataHome.path().toStdString()) / "lumivor/ports/com1";
+    QProcess killed;
+    QVERIFY(!startSimulator(killed, dataHome.path(), 1).isEmpty());
+    killed.kill(); // SIGKILL: nothing is cleaned up
+    QVERIFY(killed.waitForFinished(10000));
+    QVERIFY(fs::is_symlink(link));
+    QVERIFY(fs::exists(PortLink::ownerFileOf(link)));
+
+    QProcess next;
+    const QString device = startSimulator(next, dataHome.path(), 1);
+    QVERIFY(!device.isEmpty());
+    QCOMPARE(fs::read_symlink(link).string(), device.toStdString());
+    QCOMPARE(PortLink::readOwner(PortLink::ownerFileOf(link)),
+             std::optional<pid_t>(pid_t(next.processId())));
+
+    // A second simulator asked for the same number finds it held by a live one.
+    QProcess refused;
+    refused.setProcessEnvironment(simulatorEnvironment(dataHome.path()));
+    refused.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless", "--com", "1"});
+    QVERIFY(refused.waitForFinished(10000));
+    QCOMPARE(refused.exitCode(), 1);
+    QVERIFY2(refused.readAllStandardError().startsWith(
+                 "kestrin-sim: COM1 is served by another kestrin-sim (process " +
+                 QByteArray::number(next.processId()) + ")"),
+             "");
+
+    ::kill(pid_t(next.processId()), SIGTERM);
+    QVERIFY(next.waitForFinished(10000));
+    QVERIFY(!fs::is_symlink(link));
+    QVERIFY(!fs::exists(PortLink::ownerFileOf(link)));
 }
 
 QTEST_GUILESS_MAIN(TestSimTransport)
