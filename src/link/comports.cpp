@@ -3,6 +3,7 @@
 #include "link/serialdevice.h"
 #include "link/serialport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,12 @@
 namespace lumivor::link {
 
 namespace {
+
+// Texts the operator reads: translatable, like the rest of the console's.
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("lumivor::link::ComPortTable", text);
+}
 
 QList<SystemSerialPort> systemSerialPorts()
 {
@@ -108,29 +115,28 @@ PortLinkState examineLink(const QString& portDirectory, int number, DeviceFilter
 
 QString whyLinkIsGone(int number, const PortLinkState& link)
 {
-    const QString gone = QStringLiteral("COM%1 is no longer present: ").arg(number);
+    const QString gone = tr("COM%1 is no longer present: ").arg(number);
     switch (link.kind) {
     case PortLinkState::OwnerEnded:
-        return gone + QStringLiteral("the virtual controller that provided it has ended");
+        return gone + tr("the virtual controller that provided it has ended");
     case PortLinkState::Dangling:
-        return gone + QStringLiteral("the link %1 points to %2, which no longer exists")
-                          .arg(link.path, link.target);
+        return gone +
+               tr("the link %1 points to %2, which no longer exists").arg(link.path, link.target);
     case PortLinkState::NotSerial:
-        return gone + QStringLiteral("the link %1 points to %2, which is not a serial port")
+        return gone + tr("the link %1 points to %2, which is not a serial port")
                           .arg(link.path, link.target);
     case PortLinkState::Absent:
     case PortLinkState::Usable:
         break;
     }
-    return gone + QStringLiteral("the link %1 was removed").arg(link.path);
+    return gone + tr("the link %1 was removed").arg(link.path);
 }
 
 QString whyDeviceIsGone(int number, const QString& device, DeviceKind kind)
 {
-    const QString gone = QStringLiteral("COM%1 is no longer present: ").arg(number);
-    return kind == DeviceKind::Missing
-               ? gone + QStringLiteral("%1 was removed").arg(device)
-               : gone + QStringLiteral("%1 is not a serial port").arg(device);
+    const QString gone = tr("COM%1 is no longer present: ").arg(number);
+    return kind == DeviceKind::Missing ? gone + tr("%1 was removed").arg(device)
+                                       : gone + tr("%1 is not a serial port").arg(device);
 }
 
 #endif
@@ -183,7 +189,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
 ComPortTable::Resolution ComPortTable::resolve(int number) const
 {
     if (!entries_.contains(number))
-        return {{}, QStringLiteral("Invalid Port Number: COM%1 is not present").arg(number)};
+        return {{}, tr("Invalid Port Number: COM%1 is not present").arg(number)};
     return {entries_.value(number).device, {}};
 }
 
@@ -242,7 +248,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
 ComPortTable::Resolution ComPortTable::resolve(int number) const
 {
     if (!entries_.contains(number))
-        return {{}, QStringLiteral("Invalid Port Number: COM%1 is not present").arg(number)};
+        return {{}, tr("Invalid Port Number: COM%1 is not present").arg(number)};
     const Entry entry = entries_.value(number);
     const PortLinkState link = examineLink(portDirectory_, number, filter_);
     if (link.kind == PortLinkState::Usable)

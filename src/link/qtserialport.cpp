@@ -2,6 +2,7 @@
 
 #include "link/serialdevice.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -27,10 +28,16 @@ namespace lumivor::link {
 
 namespace {
 
+// Texts the operator reads: translatable, like the rest of the console's.
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("lumivor::link::QtSerialPort", text);
+}
+
 SerialPortError invalidSettings(const QString& settings)
 {
     return SerialPortError(PortErrorCode::InvalidPropertyValue,
-                           QStringLiteral("Invalid property value: settings \"%1\"").arg(settings));
+                           tr("Invalid property value: settings \"%1\"").arg(settings));
 }
 
 std::optional<QSerialPort::Parity> parityOf(const QString& letter)
@@ -56,28 +63,28 @@ QString permissionHint()
 #ifdef Q_OS_WIN
     return {};
 #else
-    return QStringLiteral(" (to use serial ports, add your user to the dialout group, "
-                          "for example: sudo usermod -aG dialout $USER, then log in again)");
+    return tr(" (to use serial ports, add your user to the dialout group, "
+              "for example: sudo usermod -aG dialout $USER, then log in again)");
 #endif
 }
 
 QString inUseText(const OpenFailure& failure)
 {
-    QString text = failure.port + QStringLiteral(" is in use by another program");
+    QString text = failure.port + tr(" is in use by another program");
     if (!failure.holder)
         return text;
     const PortHolder& holder = *failure.holder;
-    QString who = QStringLiteral("process %1").arg(holder.pid);
+    QString who = tr("process %1").arg(holder.pid);
     if (!holder.appName.isEmpty())
         who.prepend(holder.appName + QStringLiteral(", "));
-    return text + QStringLiteral(" (") + who + QStringLiteral(")");
+    return text + tr(" (") + who + tr(")");
 }
 
 SerialPortError permissionFailure(const OpenFailure& failure)
 {
     if (failure.holder || failure.accessible) // a lock, or an exclusive open (EBUSY)
         return SerialPortError(PortErrorCode::HardwareUnavailable, inUseText(failure));
-    const QString denied = failure.port + QStringLiteral(": permission denied");
+    const QString denied = failure.port + tr(": permission denied");
     return SerialPortError(PortErrorCode::HardwareUnavailable,
                            failure.superuser ? denied : denied + permissionHint());
 }
@@ -135,17 +142,15 @@ SerialPortError describeOpenFailure(const OpenFailure& failure)
     switch (failure.error) {
     case QSerialPort::DeviceNotFoundError:
         return SerialPortError(PortErrorCode::InvalidPortNumber,
-                               failure.port + QStringLiteral(" is not present: ") +
-                                   failure.systemText);
+                               failure.port + tr(" is not present: ") + failure.systemText);
     case QSerialPort::UnsupportedOperationError: // the terminal ioctls failed
         return SerialPortError(PortErrorCode::InvalidPortNumber,
-                               failure.device + QStringLiteral(" is not a serial port"));
+                               failure.device + tr(" is not a serial port"));
     case QSerialPort::PermissionError:
         return permissionFailure(failure);
     default:
         return SerialPortError(PortErrorCode::HardwareUnavailable,
-                               failure.systemText + QStringLiteral(" (") + failure.device +
-                                   QStringLiteral(")"));
+                               failure.systemText + tr(" (") + failure.device + tr(")"));
     }
 }
 
@@ -169,10 +174,9 @@ void QtSerialPort::setCommPort(int number)
 {
     if (port_.isOpen())
         throw SerialPortError(PortErrorCode::PortOpenNotAllowed,
-                              QStringLiteral("Operation not valid while the port is opened"));
+                              tr("Operation not valid while the port is opened"));
     if (number < 1 || number > 255)
-        throw SerialPortError(PortErrorCode::InvalidPortNumber,
-                              QStringLiteral("Invalid Port Number"));
+        throw SerialPortError(PortErrorCode::InvalidPortNumber, tr("Invalid Port Number"));
     commPort_ = number;
 }
 
@@ -195,22 +199,21 @@ void QtSerialPort::setPortOpen(bool open)
 void QtSerialPort::open()
 {
     if (port_.isOpen())
-        throw SerialPortError(PortErrorCode::PortAlreadyOpen, QStringLiteral("Port already open"));
+        throw SerialPortError(PortErrorCode::PortAlreadyOpen, tr("Port already open"));
     const QString device = resolver_(commPort_); // may throw: the number opens nothing now
     if (device.isEmpty())
-        throw SerialPortError(
-            PortErrorCode::InvalidPortNumber,
-            QStringLiteral("Invalid Port Number: COM%1 is not present").arg(commPort_));
+        throw SerialPortError(PortErrorCode::InvalidPortNumber,
+                              tr("Invalid Port Number: COM%1 is not present").arg(commPort_));
     // Refused before opening: opening /dev/ptmx would make a new terminal, and
     // opening a console or /dev/tty would take over a terminal that is not ours.
     switch (deviceKind(device)) {
     case DeviceKind::Missing:
         throw SerialPortError(
             PortErrorCode::InvalidPortNumber,
-            QStringLiteral("COM%1 is not present: %2 does not exist").arg(commPort_).arg(device));
+            tr("COM%1 is not present: %2 does not exist").arg(commPort_).arg(device));
     case DeviceKind::NotSerial:
         throw SerialPortError(PortErrorCode::InvalidPortNumber,
-                              device + QStringLiteral(" is not a serial port"));
+                              device + tr(" is not a serial port"));
     case DeviceKind::SerialTerminal:
         break;
     }
@@ -281,14 +284,14 @@ void QtSerialPort::applyLineSettings()
                          port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied)
         throw SerialPortError(PortErrorCode::CommStateFailed,
-                              QStringLiteral("Could not set comm state: ") + port_.errorString());
+                              tr("Could not set comm state: ") + port_.errorString());
 }
 
 void QtSerialPort::requireUsable() const
 {
     if (!port_.isOpen())
         throw SerialPortError(PortErrorCode::PortNotOpen,
-                              QStringLiteral("Operation valid only when the port is open"));
+                              tr("Operation valid only when the port is open"));
     if (failure_)
         throw *failure_;
 }
@@ -300,7 +303,7 @@ void QtSerialPort::output(const QByteArray& bytes)
         if (failure_)
             return *failure_;
         return SerialPortError(PortErrorCode::WriteFailed,
-                               QStringLiteral("Write failed: ") + port_.errorString());
+                               tr("Write failed: ") + port_.errorString());
     };
     if (port_.write(bytes) != bytes.size())
         throw writeFailed();
@@ -360,12 +363,12 @@ void QtSerialPort::drain()
     while (::tcdrain(port_.handle()) != 0) {
         if (errno != EINTR)
             throw SerialPortError(PortErrorCode::WriteFailed,
-                                  QStringLiteral("Write failed: ") +
+                                  tr("Write failed: ") +
                                       QString::fromLocal8Bit(std::strerror(errno)));
     }
 #elif defined(Q_OS_WIN)
     if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_.handle())))
-        throw SerialPortError(PortErrorCode::WriteFailed, QStringLiteral("Write failed"));
+        throw SerialPortError(PortErrorCode::WriteFailed, tr("Write failed"));
 #endif
 }
 
@@ -392,10 +395,9 @@ void QtSerialPort::checkLine()
 // The device failed with the system's text `cause`, or hung up when there is none.
 SerialPortError QtSerialPort::deviceFailure(PortErrorCode code, const QString& cause) const
 {
-    const QString what =
-        cause.isEmpty()
-            ? QStringLiteral(" hung up: the device was unplugged or the other end closed it")
-            : QStringLiteral(" failed: ") + cause;
+    const QString what = cause.isEmpty()
+                             ? tr(" hung up: the device was unplugged or the other end closed it")
+                             : tr(" failed: ") + cause;
     return SerialPortError(code, portLabel() + what);
 }
 

@@ -1,5 +1,7 @@
 #include "protocol/flashimage.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -7,6 +9,13 @@
 namespace lumivor::protocol {
 
 namespace {
+
+// Texts the operator reads: translatable, like the rest of the console's.
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("lumivor::protocol", text);
+}
+
 constexpr int notADigit = -1;
 
 constexpr std::array<int, 256> digitValues = [] {
@@ -67,13 +76,13 @@ QString describeCharacter(char character)
     }
     if (code > 0x20 && code < 0x7F)
         return QStringLiteral("\"%1\" (%2)").arg(QString(QLatin1Char(character)), hexCode);
-    return QStringLiteral("the byte ") + hexCode;
+    return tr("the byte ") + hexCode;
 }
 
 FlashConversion refuseCharacter(const char* container, QByteArrayView text, qsizetype offset)
 {
     return FlashConversion::refused(
-        QStringLiteral("At offset %1 the %2 holds %3 where a hexadecimal digit belongs.")
+        tr("At offset %1 the %2 holds %3 where a hexadecimal digit belongs.")
             .arg(offset)
             .arg(QLatin1String(container), describeCharacter(text[offset])),
         offset);
@@ -81,8 +90,8 @@ FlashConversion refuseCharacter(const char* container, QByteArrayView text, qsiz
 
 FlashConversion refuseShortFile(qsizetype length)
 {
-    return FlashConversion::refused(QStringLiteral("The file holds %1 bytes, fewer than the %2 of "
-                                                   "a flash image: its data runs out at offset %1.")
+    return FlashConversion::refused(tr("The file holds %1 bytes, fewer than the %2 of "
+                                       "a flash image: its data runs out at offset %1.")
                                         .arg(length)
                                         .arg(flashFileBytes),
                                     length);
@@ -90,10 +99,8 @@ FlashConversion refuseShortFile(qsizetype length)
 
 FlashConversion refuseSize(const char* what, qsizetype expected, qsizetype actual)
 {
-    return FlashConversion::refused(QStringLiteral("%1 holds %2 bytes, not %3.")
-                                        .arg(QLatin1String(what))
-                                        .arg(expected)
-                                        .arg(actual));
+    return FlashConversion::refused(
+        tr("%1 holds %2 bytes, not %3.").arg(QLatin1String(what)).arg(expected).arg(actual));
 }
 } // namespace
 

@@ -1,10 +1,19 @@
 #include "protocol/operatornumber.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace lumivor::protocol {
 
 namespace {
+
+// Texts the operator reads: translatable, like the rest of the console's.
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("lumivor::protocol", text);
+}
+
 constexpr double lowestByte = 0.0;
 constexpr double highestByte = 255.0;
 
@@ -32,11 +41,11 @@ QString problemText(NumberProblem problem)
 {
     switch (problem) {
     case NumberProblem::Empty:
-        return QStringLiteral("empty");
+        return tr("empty");
     case NumberProblem::NotANumber:
-        return QStringLiteral("not a number");
+        return tr("not a number");
     case NumberProblem::OutOfRange:
-        return QStringLiteral("out of range 0\u2013255");
+        return tr("out of range 0\u2013255");
     }
     return QString();
 }
