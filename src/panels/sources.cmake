@@ -2,6 +2,8 @@ target_sources(lumivor_core PRIVATE
     panels/panelcontext.h
     panels/progressview.h
     panels/widgets.h panels/widgets.cpp
+    panels/graphics/pacedsend.h panels/graphics/pacedsend.cpp
+    panels/graphics/picturepanel.h panels/graphics/picturepanel.cpp
     panels/link/linkpanel.h panels/link/linkpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
     panels/text/textentrypanel.h panels/text/textentrypanel.cpp
