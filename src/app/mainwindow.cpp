@@ -3,6 +3,7 @@
 #include "link/connection.h"
 #include "link/dialogs.h"
 #include "link/linkservice.h"
+#include "panels/graphics/patternpanel.h"
 #include "panels/graphics/picturepanel.h"
 #include "panels/link/linkpanel.h"
 #include "panels/panelcontext.h"
@@ -179,7 +180,7 @@ QWidget* MainWindow::buildGraphicTab()
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     grid->addWidget(new panels::PicturePanel({*link_, dialogs_, *this}), 0, 0);
-    grid->addWidget(makeFrame("Frame4", tr("Pattern")), 0, 1);
+    grid->addWidget(new panels::PatternPanel({*link_, dialogs_, *this}), 0, 1);
     auto* memory = makeFrame("fraMemory", tr("Memory"));
     auto* memoryLayout = new QHBoxLayout(memory);
     memoryLayout->addWidget(makeFrame("Frame25", tr("Screen")));

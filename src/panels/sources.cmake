@@ -3,6 +3,7 @@ target_sources(lumivor_core PRIVATE
     panels/progressview.h
     panels/widgets.h panels/widgets.cpp
     panels/graphics/pacedsend.h panels/graphics/pacedsend.cpp
+    panels/graphics/patternpanel.h panels/graphics/patternpanel.cpp
     panels/graphics/picturepanel.h panels/graphics/picturepanel.cpp
     panels/link/linkpanel.h panels/link/linkpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
