@@ -3,6 +3,7 @@
 #include "link/connection.h"
 #include "link/dialogs.h"
 #include "link/linkservice.h"
+#include "panels/graphics/coordinatespanel.h"
 #include "panels/graphics/patternpanel.h"
 #include "panels/graphics/picturepanel.h"
 #include "panels/link/linkpanel.h"
@@ -192,7 +193,7 @@ QWidget* MainWindow::buildGraphicTab()
 
 QWidget* MainWindow::buildCoordinatesTab()
 {
-    return stackedPage({makeFrame("Frame34", tr("Line/Rectangle/Circle/Pixel"))});
+    return stackedPage({new panels::CoordinatesPanel({*link_, dialogs_, *this})});
 }
 
 QWidget* MainWindow::buildUtilitiesTab()

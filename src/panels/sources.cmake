@@ -2,6 +2,7 @@ target_sources(lumivor_core PRIVATE
     panels/panelcontext.h
     panels/progressview.h
     panels/widgets.h panels/widgets.cpp
+    panels/graphics/coordinatespanel.h panels/graphics/coordinatespanel.cpp
     panels/graphics/pacedsend.h panels/graphics/pacedsend.cpp
     panels/graphics/patternpanel.h panels/graphics/patternpanel.cpp
     panels/graphics/picturepanel.h panels/graphics/picturepanel.cpp

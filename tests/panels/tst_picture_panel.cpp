@@ -301,7 +301,7 @@ void PicturePanelTest::nothingElseReachesThePortDuringAnUpload()
     f.clock.advance(150); // past the header, into the data bytes
     f.port.queueInput("T:1,2!");
     f.find<QPlainTextEdit>("txtString1")->setPlainText(QStringLiteral("1,2"));
-    for (const char* button : {"Command27", "Command5", "Command1", "cmdGetID"})
+    for (const char* button : {"Command23", "Command27", "Command5", "Command1", "cmdGetID"})
         f.click(button);
     f.clock.advance(1000); // four poll periods
     QCOMPARE(f.text("Text7"), QString());
