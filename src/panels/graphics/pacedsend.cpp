@@ -32,11 +32,6 @@ bool PacedSend::start(QList<link::PacedWrite> writes)
     return true;
 }
 
-bool PacedSend::isRunning() const
-{
-    return writer_->isRunning();
-}
-
 void PacedSend::showProgress(int done, int /*total*/)
 {
     context_.progress.setProgress(done);

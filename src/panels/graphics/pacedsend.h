@@ -26,7 +26,6 @@ public:
     // Starts sending; false, and nothing is sent or shown, when the port is
     // closed or another operation holds the link.
     bool start(QList<link::PacedWrite> writes);
-    bool isRunning() const;
 
 private:
     void showProgress(int done, int total);

@@ -60,6 +60,7 @@ PicturePanel::PicturePanel(const PanelContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(preview_, 0, Qt::AlignHCenter);
     layout->addLayout(buttons);
+    layout->addStretch(); // the buttons stay right under the preview
 }
 
 // The system window colour is the palette's Base (the background of text
