@@ -46,7 +46,6 @@ private Q_SLOTS:
     void cleanup();
     void send_data();
     void send();
-    void aShortListGoesOutAtOnce();
     void aLongListIsPacedWithTheSameBytes();
     void keys_data();
     void keys();
@@ -100,16 +99,6 @@ void PatternPanelTest::send()
     QVERIFY(f->dialogs.messages.isEmpty());
 }
 
-void PatternPanelTest::aShortListGoesOutAtOnce()
-{
-    const auto [text, writes] = countingList(PatternPanel::entriesSentAtOnce);
-    f->port.setPortOpen(true);
-    box()->setPlainText(text);
-    f->click("Command1");
-    QCOMPARE(f->port.writes, writes);
-    QVERIFY(!f->window->link().isBusy());
-}
-
 // A long list leaves at line speed as a job; the bytes are the same and the
 // box is free at once.
 void PatternPanelTest::aLongListIsPacedWithTheSameBytes()
@@ -145,7 +134,6 @@ void PatternPanelTest::keys_data()
     row("space", Qt::Key_Space, "12", true);
     row("minus", Qt::Key_Minus, "12", true);
     row("letter", Qt::Key_A, "12", true);
-    row("point", Qt::Key_Period, "12", true);
     row("Enter", Qt::Key_Return, "12", true);
     row("Ctrl+V", Qt::Key_V, "12", true, Qt::ControlModifier);
 }

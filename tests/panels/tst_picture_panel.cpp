@@ -26,6 +26,9 @@ using lumivor::testing::WindowFixture;
 
 using Writes = QList<QByteArray>;
 
+enum class Stop { DisconnectYes, DisconnectNo, Cancel, WriteFails, HangUp };
+Q_DECLARE_METATYPE(Stop)
+
 namespace {
 
 constexpr int uploadWrites = 1923;
@@ -62,19 +65,12 @@ class PicturePanelTest : public QObject
 private Q_SLOTS:
     void picturesArePackedEndToEnd_data();
     void picturesArePackedEndToEnd();
-    void withoutAPictureTheWindowColourIsSent_data();
-    void withoutAPictureTheWindowColourIsSent();
     void cancelledOrUnreadableFilesChangeNothing();
-    void portClosedSendsNothing();
     void uploadIsPacedByTheLine_data();
     void uploadIsPacedByTheLine();
     void nothingElseReachesThePortDuringAnUpload();
-    void disconnectDuringAnUpload_data();
-    void disconnectDuringAnUpload();
-    void cancelStopsTheUploadQuietly();
-    void failingPortDuringAnUploadIsToldOnce_data();
-    void failingPortDuringAnUploadIsToldOnce();
-    void uploadIsAlways1923Writes();
+    void stoppingAnUpload_data();
+    void stoppingAnUpload();
 
 private:
     // Steps the clock until the upload has ended (bounded by its line time at 2400 baud).
@@ -97,14 +93,18 @@ void PicturePanelTest::picturesArePackedEndToEnd_data()
     QTest::addColumn<QImage>("picture");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QColor>("windowColour");
     QTest::addColumn<QByteArray>("screen");
+    const QColor white(Qt::white);
 
     QImage dot = filled(240, 64, Qt::white);
     dot.setPixel(5, 10, qRgb(0, 0, 0));
     QByteArray dotScreen = screenOf('\xff');
     dotScreen[245] = '\xfb';
-    QTest::newRow("black dot at (5, 10)") << dot << "dot.bmp" << QByteArray("BMP") << dotScreen;
-    QTest::newRow("bitmap named .jpg") << dot << "dot.jpg" << QByteArray("BMP") << dotScreen;
+    QTest::newRow("black dot at (5, 10)")
+        << dot << "dot.bmp" << QByteArray("BMP") << white << dotScreen;
+    QTest::newRow("bitmap named .jpg")
+        << dot << "dot.jpg" << QByteArray("BMP") << white << dotScreen;
 
     QImage topRow = filled(240, 64, Qt::black);
     for (int x = 0; x < 240; ++x)
@@ -112,7 +112,7 @@ void PicturePanelTest::picturesArePackedEndToEnd_data()
     QByteArray topRowScreen = screenOf('\0');
     topRowScreen.replace(0, 240, QByteArray(240, '\x01'));
     QTest::newRow("white top row on black")
-        << topRow << "row.bmp" << QByteArray("BMP") << topRowScreen;
+        << topRow << "row.bmp" << QByteArray("BMP") << white << topRowScreen;
 
     QImage large = filled(320, 240, Qt::white);
     large.setPixel(239, 63, qRgb(0, 0, 0)); // the last pixel of the screen
@@ -120,20 +120,23 @@ void PicturePanelTest::picturesArePackedEndToEnd_data()
     large.setPixel(0, 64, qRgb(0, 0, 0));   // below it
     QByteArray largeScreen = screenOf('\xff');
     largeScreen[1919] = '\x7f';
-    QTest::newRow("320 x 240 is cut") << large << "large.bmp" << QByteArray("BMP") << largeScreen;
+    QTest::newRow("320 x 240 is cut")
+        << large << "large.bmp" << QByteArray("BMP") << white << largeScreen;
 
     QImage grey = filled(240, 64, Qt::black);
     grey.setPixel(0, 0, qRgb(1, 1, 1));
     QByteArray greyScreen = screenOf('\0');
     greyScreen[0] = '\x01';
-    QTest::newRow("grey 1,1,1 is lit") << grey << "grey.bmp" << QByteArray("BMP") << greyScreen;
+    QTest::newRow("grey 1,1,1 is lit")
+        << grey << "grey.bmp" << QByteArray("BMP") << white << greyScreen;
 
     // The window colour (white) shows where a small picture does not reach.
     QImage small = filled(10, 10, Qt::black);
     QByteArray smallScreen = screenOf('\xff');
     smallScreen.replace(0, 10, QByteArray(10, '\0'));
     smallScreen.replace(240, 10, QByteArray(10, '\xfc'));
-    QTest::newRow("small picture") << small << "small.bmp" << QByteArray("BMP") << smallScreen;
+    QTest::newRow("small picture")
+        << small << "small.bmp" << QByteArray("BMP") << white << smallScreen;
 
     // Whole 8 x 8 blocks of one shade survive JPEG compression exactly.
     QImage halves = filled(240, 64, Qt::black, QImage::Format_Grayscale8);
@@ -142,58 +145,50 @@ void PicturePanelTest::picturesArePackedEndToEnd_data()
             halves.setPixel(x, y, qRgb(255, 255, 255));
     QByteArray halvesScreen = screenOf('\0');
     halvesScreen.replace(0, 480, QByteArray(480, '\xff'));
-    QTest::newRow("JPEG") << halves << "pages.jpg" << QByteArray("JPG") << halvesScreen;
-    QTest::newRow("JPEG named .JPG") << halves << "PAGES.JPG" << QByteArray("JPG") << halvesScreen;
+    QTest::newRow("JPEG") << halves << "pages.jpg" << QByteArray("JPG") << white << halvesScreen;
+    QTest::newRow("no picture, white window")
+        << QImage() << "" << QByteArray() << white << screenOf('\xff');
+    QTest::newRow("no picture, black window")
+        << QImage() << "" << QByteArray() << QColor(Qt::black) << screenOf('\0');
+    QTest::newRow("JPEG named .JPG")
+        << halves << "PAGES.JPG" << QByteArray("JPG") << white << halvesScreen;
 }
 
 // Open File loads the picture into the preview; Send uploads the preview:
 // 05 00, 12 00, 06 00, then 03 b for every byte.
+// Open File loads the picture into the preview, on the window colour; Send
+// uploads the preview (05 00, 12 00, 06 00, then 03 b for every byte), and
+// nothing with the port closed.
 void PicturePanelTest::picturesArePackedEndToEnd()
 {
     QFETCH(QImage, picture);
     QFETCH(QString, fileName);
     QFETCH(QByteArray, format);
+    QFETCH(QColor, windowColour);
     QFETCH(QByteArray, screen);
-    const QString path = dir.filePath(fileName);
-    QVERIFY(picture.save(path, format.constData(), 100));
     WindowFixture f;
-    f.find<QWidget>("Frame12")->setPalette(QPalette(Qt::white, Qt::white));
-    f.dialogs.fileNames << path;
-    f.click("Command6");
-    QCOMPARE(f.dialogs.filters.size(), 1);
-    QVERIFY(f.dialogs.filters.constFirst().startsWith(
-        "Bitmap (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg|All pictures (*.bmp *."));
+    QPalette palette;
+    palette.setColor(QPalette::Base, windowColour);
+    f.find<QWidget>("Frame12")->setPalette(palette);
+    if (!picture.isNull()) {
+        const QString path = dir.filePath(fileName);
+        QVERIFY(picture.save(path, format.constData(), 100));
+        f.dialogs.fileNames << path;
+        f.click("Command6");
+        QVERIFY(f.dialogs.filters.constFirst().startsWith(
+            "Bitmap (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg|All pictures (*.bmp *."));
+    }
     const QImage preview = f.find<QLabel>("picBox")->pixmap().toImage();
     QCOMPARE(preview.size(), QSize(240, 64));
     QCOMPARE(lumivor::protocol::packCanvas(preview), screen);
 
+    f.click("Command5");
+    QVERIFY(!f.window->link().isBusy());
     f.port.setPortOpen(true);
     f.click("Command5");
     QVERIFY(finishUpload(f));
     QCOMPARE(f.port.writes, uploadOf(screen));
     QVERIFY(f.dialogs.messages.isEmpty());
-}
-
-void PicturePanelTest::withoutAPictureTheWindowColourIsSent_data()
-{
-    QTest::addColumn<QColor>("windowColour");
-    QTest::addColumn<char>("byte");
-    QTest::newRow("white") << QColor(Qt::white) << '\xff';
-    QTest::newRow("black") << QColor(Qt::black) << '\0';
-}
-
-void PicturePanelTest::withoutAPictureTheWindowColourIsSent()
-{
-    QFETCH(QColor, windowColour);
-    QFETCH(char, byte);
-    WindowFixture f;
-    QPalette palette;
-    palette.setColor(QPalette::Base, windowColour);
-    f.find<QWidget>("Frame12")->setPalette(palette);
-    f.port.setPortOpen(true);
-    f.click("Command5");
-    QVERIFY(finishUpload(f));
-    QCOMPARE(f.port.writes, uploadOf(screenOf(byte)));
 }
 
 void PicturePanelTest::cancelledOrUnreadableFilesChangeNothing()
@@ -218,16 +213,6 @@ void PicturePanelTest::cancelledOrUnreadableFilesChangeNothing()
         QCOMPARE(preview->pixmap().toImage(), loaded);
     }
     QCOMPARE(f.dialogs.filters.size(), 4);
-    QVERIFY(f.dialogs.messages.isEmpty());
-}
-
-void PicturePanelTest::portClosedSendsNothing()
-{
-    WindowFixture f;
-    f.click("Command5");
-    QVERIFY(!f.window->link().isBusy());
-    f.clock.advance(10'000);
-    QVERIFY(f.port.writes.isEmpty());
     QVERIFY(f.dialogs.messages.isEmpty());
 }
 
@@ -311,114 +296,80 @@ void PicturePanelTest::nothingElseReachesThePortDuringAnUpload()
     QCOMPARE(f.text("Text7"), QStringLiteral("T:1,2!"));
 }
 
-void PicturePanelTest::disconnectDuringAnUpload_data()
+void PicturePanelTest::stoppingAnUpload_data()
 {
-    QTest::addColumn<Dialogs::Answer>("answer");
-    QTest::newRow("Yes stops it") << Dialogs::Answer::Yes;
-    QTest::newRow("No lets it run") << Dialogs::Answer::No;
+    QTest::addColumn<Stop>("stop");
+    QTest::addColumn<bool>("stops");      // after the write in progress
+    QTest::addColumn<bool>("connected");  // afterwards
+    QTest::addColumn<QString>("message"); // the one message shown; %n = writes done
+    QTest::addColumn<QString>("status");  // status panel 3 afterwards
+    const QString stopped = QStringLiteral("Picture upload stopped (%n of 1923)");
+    const QString failed = QStringLiteral("Picture upload failed (%n of 1923)");
+    const QString portFailed = QStringLiteral("The picture upload stopped after %n of 1923 "
+                                              "writes.\nThe port failed (error 8021: I/O error).");
+    const QString question = QStringLiteral("The picture upload is still running.\n"
+                                            "Stop it and disconnect? ");
+    QTest::newRow("Disconnect, Yes") << Stop::DisconnectYes << true << false << question << stopped;
+    QTest::newRow("Disconnect, No")
+        << Stop::DisconnectNo << false << true << question << QStringLiteral("Picture upload done");
+    QTest::newRow("Cancel control") << Stop::Cancel << true << true << QString() << stopped;
+    // The upload tells of a failing port itself, once; the connection's own
+    // "lost" message stays away.
+    QTest::newRow("a write fails") << Stop::WriteFails << true << false << portFailed << failed;
+    QTest::newRow("the device goes away between writes")
+        << Stop::HangUp << true << false << portFailed << failed;
 }
 
-void PicturePanelTest::disconnectDuringAnUpload()
+void PicturePanelTest::stoppingAnUpload()
 {
-    QFETCH(Dialogs::Answer, answer);
-    const bool stop = answer == Dialogs::Answer::Yes;
+    QFETCH(Stop, stop);
+    QFETCH(bool, stops);
+    QFETCH(bool, connected);
+    QFETCH(QString, message);
+    QFETCH(QString, status);
     WindowFixture f;
     connectAt(f, 2);
     f.click("Command5");
     f.clock.advance(500);
-    const qsizetype writtenBefore = f.port.writes.size();
-    QVERIFY(writtenBefore > 3 && writtenBefore < uploadWrites);
-    f.dialogs.answers << answer;
-    f.click("cmd_conecta");
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    const auto question = f.dialogs.messages.constFirst();
-    QVERIFY(question.text.startsWith("The picture upload is still running"));
-    QCOMPARE(question.buttons, Dialogs::Buttons::YesNo);
-    QCOMPARE(f.port.writes.size(), writtenBefore);
-
-    f.clock.advance(10'000);
-    QCOMPARE(f.port.writes.size(), stop ? writtenBefore : uploadWrites);
-    QCOMPARE(f.port.portOpen(), !stop);
-    QCOMPARE(f.text("cmd_conecta"),
-             stop ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
-    QVERIFY(!f.window->link().isBusy());
-    QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(f.dialogs.messages.size(), 1);
-}
-
-void PicturePanelTest::cancelStopsTheUploadQuietly()
-{
-    WindowFixture f;
-    connectAt(f, 2);
-    f.click("Command5");
-    f.clock.advance(300);
     const qsizetype written = f.port.writes.size();
-    f.click("cmdCancelOperation");
+    QVERIFY(written > 3 && written < uploadWrites);
+    const SerialPortError error(PortErrorCode::WriteFailed, QStringLiteral("I/O error"));
+    switch (stop) {
+    case Stop::DisconnectYes:
+    case Stop::DisconnectNo:
+        f.dialogs.answers << (stop == Stop::DisconnectYes ? Dialogs::Answer::Yes
+                                                          : Dialogs::Answer::No);
+        f.click("cmd_conecta");
+        QCOMPARE(f.port.writes.size(), written);
+        break;
+    case Stop::Cancel:
+        f.click("cmdCancelOperation");
+        break;
+    case Stop::WriteFails:
+        f.port.failWrites(error);
+        break;
+    case Stop::HangUp:
+        f.port.hangUp(error);
+        break;
+    }
     f.clock.advance(10'000);
-    QCOMPARE(f.port.writes.size(), written);
-    QVERIFY(f.dialogs.messages.isEmpty());
-    QCOMPARE(f.status(3), QStringLiteral("Picture upload stopped (%1 of 1923)").arg(written));
-    QVERIFY(f.port.portOpen());
-
+    QCOMPARE(f.port.writes.size(), stops ? written : uploadWrites);
+    QCOMPARE(f.text("cmd_conecta"),
+             connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    QVERIFY(!f.find<QToolButton>("cmdCancelOperation")->isVisibleTo(f.window.get()));
+    QVERIFY(!QApplication::overrideCursor());
+    const QString count = QString::number(stops ? written : uploadWrites);
+    QCOMPARE(f.status(3), QString(status).replace(QStringLiteral("%n"), count));
+    QCOMPARE(f.dialogs.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(f.dialogs.messages.constFirst().text, QString(message).replace("%n", count));
+    if (!connected)
+        return;
     // The link is free again: a new Send starts over from the header.
     f.port.writes.clear();
     f.click("Command5");
     QVERIFY(finishUpload(f));
     QCOMPARE(f.port.writes, uploadOf(screenOf('\xff')));
-    QCOMPARE(f.status(3), QStringLiteral("Picture upload done"));
-}
-
-void PicturePanelTest::failingPortDuringAnUploadIsToldOnce_data()
-{
-    QTest::addColumn<bool>("hangUp"); // between writes rather than in one
-    QTest::newRow("a write fails") << false;
-    QTest::newRow("the device goes away between writes") << true;
-}
-
-// The upload tells the operator itself, once; the connection's own "lost"
-// message stays away.
-void PicturePanelTest::failingPortDuringAnUploadIsToldOnce()
-{
-    QFETCH(bool, hangUp);
-    WindowFixture f;
-    connectAt(f, 2);
-    f.click("Command5");
-    f.clock.advance(300);
-    const qsizetype written = f.port.writes.size();
-    const SerialPortError error(PortErrorCode::WriteFailed, QStringLiteral("Input/output error"));
-    if (hangUp)
-        f.port.hangUp(error);
-    else
-        f.port.failWrites(error);
-    f.clock.advance(10'000);
-    QCOMPARE(f.port.writes.size(), written);
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    const auto message = f.dialogs.messages.constFirst();
-    QVERIFY2(
-        message.text.startsWith(
-            QStringLiteral("The picture upload stopped after %1 of 1923 writes.\n").arg(written)),
-        qPrintable(message.text));
-    QVERIFY(message.text.contains(QStringLiteral("Input/output error")));
-    QCOMPARE(message.icon, Dialogs::Icon::Critical);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    QVERIFY(!QApplication::overrideCursor());
-}
-
-void PicturePanelTest::uploadIsAlways1923Writes()
-{
-    using lumivor::link::pictureUploadWrites;
-    const auto bytesOf = [](const QList<lumivor::link::PacedWrite>& writes) {
-        Writes bytes;
-        for (const auto& write : writes)
-            bytes.append(write.bytes);
-        return bytes;
-    };
-    QByteArray shortScreen("\x01\x02", 2);
-    QByteArray padded = screenOf('\0');
-    padded[0] = '\x01';
-    padded[1] = '\x02';
-    QCOMPARE(bytesOf(pictureUploadWrites(shortScreen)), uploadOf(padded));
-    QCOMPARE(bytesOf(pictureUploadWrites(screenOf('\x55') + "extra")), uploadOf(screenOf('\x55')));
 }
 
 QTEST_MAIN(PicturePanelTest)
