@@ -26,7 +26,7 @@ using lumivor::testing::WindowFixture;
 
 using Writes = QList<QByteArray>;
 
-enum class Stop { DisconnectYes, DisconnectNo, Cancel, WriteFails, HangUp };
+enum class Stop { DisconnectYes, DisconnectNo, CloseWindow, Cancel, WriteFails, HangUp };
 Q_DECLARE_METATYPE(Stop)
 
 namespace {
@@ -312,6 +312,9 @@ void PicturePanelTest::stoppingAnUpload_data()
     QTest::newRow("Disconnect, Yes") << Stop::DisconnectYes << true << false << question << stopped;
     QTest::newRow("Disconnect, No")
         << Stop::DisconnectNo << false << true << question << QStringLiteral("Picture upload done");
+    QTest::newRow("closing the window, Yes")
+        << Stop::CloseWindow << true << false
+        << QStringLiteral("The picture upload is still running.\nStop it and exit? ") << stopped;
     QTest::newRow("Cancel control") << Stop::Cancel << true << true << QString() << stopped;
     // The upload tells of a failing port itself, once; the connection's own
     // "lost" message stays away.
@@ -342,6 +345,9 @@ void PicturePanelTest::stoppingAnUpload()
         f.click("cmd_conecta");
         QCOMPARE(f.port.writes.size(), written);
         break;
+    case Stop::CloseWindow:
+        QVERIFY(f.window->close());
+        break;
     case Stop::Cancel:
         f.click("cmdCancelOperation");
         break;
@@ -354,8 +360,10 @@ void PicturePanelTest::stoppingAnUpload()
     }
     f.clock.advance(10'000);
     QCOMPARE(f.port.writes.size(), stops ? written : uploadWrites);
-    QCOMPARE(f.text("cmd_conecta"),
-             connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    QCOMPARE(f.port.portOpen(), connected);
+    if (stop != Stop::CloseWindow)
+        QCOMPARE(f.text("cmd_conecta"),
+                 connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     QVERIFY(!f.find<QToolButton>("cmdCancelOperation")->isVisibleTo(f.window.get()));
     QVERIFY(!QApplication::overrideCursor());
     const QString count = QString::number(stops ? written : uploadWrites);
