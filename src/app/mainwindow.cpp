@@ -4,6 +4,9 @@
 #include "link/connection.h"
 #include "link/dialogs.h"
 #include "link/linkservice.h"
+#include "panels/graphics/coordinatespanel.h"
+#include "panels/graphics/patternpanel.h"
+#include "panels/graphics/picturepanel.h"
 #include "panels/link/linkpanel.h"
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
@@ -197,8 +200,8 @@ QWidget* MainWindow::buildGraphicTab()
 {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    grid->addWidget(makeFrame("Frame12", tr("Picture")), 0, 0);
-    grid->addWidget(makeFrame("Frame4", tr("Pattern")), 0, 1);
+    grid->addWidget(new panels::PicturePanel({*link_, dialogs_, *this}), 0, 0);
+    grid->addWidget(new panels::PatternPanel({*link_, dialogs_, *this}), 0, 1);
     auto* memory = makeFrame("fraMemory", tr("Memory"));
     auto* memoryLayout = new QHBoxLayout(memory);
     memoryLayout->addWidget(makeFrame("Frame25", tr("Screen")));
@@ -210,7 +213,7 @@ QWidget* MainWindow::buildGraphicTab()
 
 QWidget* MainWindow::buildCoordinatesTab()
 {
-    return stackedPage({makeFrame("Frame34", tr("Line/Rectangle/Circle/Pixel"))});
+    return stackedPage({new panels::CoordinatesPanel({*link_, dialogs_, *this})});
 }
 
 QWidget* MainWindow::buildUtilitiesTab()

@@ -12,6 +12,7 @@ target_sources(lumivor_link PRIVATE
     link/connection.h link/connection.cpp
     link/job.h link/job.cpp
     link/pacedwriter.h link/pacedwriter.cpp
+    link/pictureupload.h link/pictureupload.cpp
     link/controllerid.h link/controllerid.cpp
     link/baudratechange.h link/baudratechange.cpp
     link/traffic.h link/traffic.cpp

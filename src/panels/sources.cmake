@@ -2,6 +2,10 @@ target_sources(lumivor_core PRIVATE
     panels/panelcontext.h
     panels/progressview.h
     panels/widgets.h panels/widgets.cpp
+    panels/graphics/coordinatespanel.h panels/graphics/coordinatespanel.cpp
+    panels/graphics/pacedsend.h panels/graphics/pacedsend.cpp
+    panels/graphics/patternpanel.h panels/graphics/patternpanel.cpp
+    panels/graphics/picturepanel.h panels/graphics/picturepanel.cpp
     panels/link/linkpanel.h panels/link/linkpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
     panels/text/textentrypanel.h panels/text/textentrypanel.cpp

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "panels/panelcontext.h"
+
+#include <QGroupBox>
+#include <QImage>
+
+class QLabel;
+
+namespace lumivor::panels {
+
+class PacedSend;
+
+// The "Picture" frame (Frame12): a BMP or JPEG file is drawn into a 240 x 64
+// preview at its own size from the top-left corner, on the system window
+// colour, and "Send" uploads that preview as a full screen: 05 00, 12 00,
+// 06 00, then 1920 data bytes (03 b), paced at line speed as a job that holds
+// the link, shows its progress and can be cancelled.
+class PicturePanel : public QGroupBox
+{
+    Q_OBJECT
+public:
+    explicit PicturePanel(const PanelContext& context, QWidget* parent = nullptr);
+
+    // The preview exactly as it is sent: 240 x 64, the window colour where
+    // the picture does not reach.
+    QImage canvas() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void openFile();
+    void send();
+    void showPreview();
+
+    PanelContext context_;
+    QImage picture_;            // the loaded picture, null until one is loaded
+    QLabel* preview_ = nullptr; // picBox
+    PacedSend* upload_ = nullptr;
+};
+
+// The open dialog's filter: "Bitmap (*.bmp)", "JPEG (*.jpg)", then every
+// format this system can read under "All pictures".
+QString pictureFileFilter();
+
+// The picture in a file, recognised by its content rather than its name (a
+// .JPG, or a bitmap named .jpg, loads all the same); null when the file
+// cannot be read as a picture.
+QImage readPicture(const QString& path);
+
+} // namespace lumivor::panels
