@@ -5,9 +5,11 @@
 #include "link/baudratechange.h"
 #include "link/comports.h"
 #include "link/controllerid.h"
+#include "link/pictureupload.h"
 #include "link/responsemonitor.h"
 #include "protocol/linkcommands.h"
 #include "protocol/memorycommands.h"
+#include "protocol/picture.h"
 #include "protocol/rates.h"
 
 namespace lumivor::cli {
@@ -38,6 +40,15 @@ QString portProblem(const link::SerialPortError& error)
     if (error.code() == link::PortErrorCode::InvalidPortNumber)
         text += tr(" (\"lumivor-cli ports\" lists the ports there are)");
     return text;
+}
+
+// The screen a picture file gives, converted as the console converts its
+// preview: drawn at its own size from the top-left on white, cut at 240 x 64,
+// every pixel that is not pure black a 1.
+QByteArray pictureScreen(const QString& file)
+{
+    return protocol::packCanvas(
+        protocol::canvasFromPicture(protocol::readPicture(file), Qt::white));
 }
 
 link::QtSerialPort::Resolver resolverFor(const PortTarget& target, const link::ComPortTable& ports)
@@ -292,6 +303,10 @@ std::unique_ptr<Action> PortSession::makeAction()
             link_, tr("Saving a screen"),
             QList<link::PacedWrite>{{protocol::saveScreen(std::uint8_t(request_.screen)), {}}},
             tr("the shown picture was stored as screen %1").arg(request_.screen));
+    case Command::Picture:
+        return std::make_unique<WritesAction>(
+            link_, tr("The picture upload"),
+            link::pictureUploadWrites(pictureScreen(request_.file)), tr("picture sent"));
     case Command::Baud:
         return std::make_unique<BaudAction>(link_, connection_, view_, dialogs_,
                                             request_.newRateIndex, nullptr);

@@ -6,6 +6,7 @@
 #include "cli/report.h"
 #include "cli/texts.h"
 #include "link/comports.h"
+#include "protocol/picture.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -69,6 +70,15 @@ QString sameDeviceTwice(const QList<PortTarget>& targets, const link::ComPortTab
     return {};
 }
 
+// Input files are checked before any port is opened, so nothing reaches a
+// controller from a file that cannot be used.
+QString unusableInput(const Request& request)
+{
+    if (request.command == Command::Picture && protocol::readPicture(request.file).isNull())
+        return tr("%1 cannot be read as a picture").arg(request.file);
+    return {};
+}
+
 } // namespace
 
 ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
@@ -82,6 +92,10 @@ ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
     if (const QString error = sameDeviceTwice(request.ports, ports); !error.isEmpty()) {
         std::fprintf(err, "lumivor-cli: %s\n", qPrintable(error));
         return ExitCode::Usage;
+    }
+    if (const QString error = unusableInput(request); !error.isEmpty()) {
+        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(error));
+        return ExitCode::BadInput;
     }
 
     link::SystemClock clock;

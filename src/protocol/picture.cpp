@@ -3,11 +3,19 @@
 #include "protocol/memorycommands.h"
 #include "protocol/textcommands.h"
 
+#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
 
 namespace lumivor::protocol {
+
+QImage readPicture(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.read();
+}
 
 namespace {
 constexpr QRgb colourBits = 0x00FFFFFF;

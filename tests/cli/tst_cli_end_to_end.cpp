@@ -3,10 +3,13 @@
 // controllers at once, and the exit status when something is missing.
 #include "simprocess.h"
 
+#include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using lumivor::testing::SimProcess;
@@ -60,6 +63,7 @@ private Q_SLOTS:
     void threeControllersAtOnce();
     void aMissingControllerDoesNotStopTheOthers();
     void aWrongCommandLineSaysWhyAndDoesNothing();
+    void sendsAPictureAndRefusesAFileThatIsNone();
 };
 
 void CliEndToEndTest::listsThePorts()
@@ -170,6 +174,29 @@ void CliEndToEndTest::aWrongCommandLineSaysWhyAndDoesNothing()
     const CliRun help = runCli({"--help"});
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains("Exit status"));
+}
+
+void CliEndToEndTest::sendsAPictureAndRefusesAFileThatIsNone()
+{
+    SimProcess sim;
+    QTemporaryDir files;
+    QImage picture(320, 100, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QString bmp = files.filePath(QStringLiteral("picture.BMP"));
+    QVERIFY(picture.save(bmp, "BMP"));
+    const CliRun sent = runCli({"picture", bmp, "-p", com(sim)}, &sim);
+    QCOMPARE(sent.status, 0);
+    QVERIFY2(sent.out.contains(": ok: picture sent"), qPrintable(sent.out + sent.err));
+
+    const QString notPicture = files.filePath(QStringLiteral("notes.jpg"));
+    QFile notes(notPicture);
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("not a picture");
+    notes.close();
+    const CliRun refused = runCli({"picture", notPicture, "-p", com(sim)}, &sim);
+    QCOMPARE(refused.status, 5);
+    QVERIFY(refused.out.isEmpty());
+    QVERIFY2(refused.err.contains("cannot be read as a picture"), qPrintable(refused.err));
 }
 
 QTEST_GUILESS_MAIN(CliEndToEndTest)

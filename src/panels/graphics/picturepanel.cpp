@@ -27,13 +27,6 @@ QString pictureFileFilter()
            QStringLiteral(")|") + patterns.join(QLatin1Char(';'));
 }
 
-QImage readPicture(const QString& path)
-{
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    return reader.read();
-}
-
 PicturePanel::PicturePanel(const PanelContext& context, QWidget* parent)
     : QGroupBox(tr("Picture"), parent), context_(context)
 {
@@ -82,7 +75,7 @@ void PicturePanel::openFile()
     const QString path = context_.dialogs.openFileName(pictureFileFilter());
     if (path.isEmpty())
         return;
-    const QImage picture = readPicture(path);
+    const QImage picture = protocol::readPicture(path);
     if (picture.isNull())
         return; // not a picture: the preview keeps what it showed
     picture_ = picture;

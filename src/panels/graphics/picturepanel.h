@@ -44,9 +44,4 @@ private:
 // format this system can read under "All pictures".
 QString pictureFileFilter();
 
-// The picture in a file, recognised by its content rather than its name (a
-// .JPG, or a bitmap named .jpg, loads all the same); null when the file
-// cannot be read as a picture.
-QImage readPicture(const QString& path);
-
 } // namespace lumivor::panels
