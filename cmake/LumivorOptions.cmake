@@ -13,13 +13,15 @@ if(LUMIVOR_SANITIZE)
 endif()
 
 # Environment every test runs in: offscreen windows, sanitizer settings, a private
-# XDG_DATA_HOME so no test sees or touches the operator's own port links.
+# XDG_DATA_HOME and XDG_CONFIG_HOME, so no test sees or touches the operator's own port
+# links or preferences.
 set(LUMIVOR_TEST_ENV
     "QT_QPA_PLATFORM=offscreen"
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     "XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-xdg-data"
+    "XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-xdg-config"
     "QT_LOGGING_RULES=qt.qpa.*=false")
 
 # lumivor_add_qtest(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])

@@ -32,15 +32,14 @@ bool displayAvailable(int argc, char** argv)
 #endif
 }
 
-// The window opens where and as large as the operator left it. Nothing that
-// decides what the console does is kept: every run starts on the first port
-// at 9600 baud, disconnected.
-void restoreWindowGeometry(QMainWindow& window)
+// The window opens where the operator left it, converting pictures as it
+// did; see MainWindow::savePreferences for what is kept and what is not.
+void keepPreferences(lumivor::app::MainWindow& window)
 {
-    QSettings settings;
-    window.restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    window.restorePreferences(QSettings());
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [&window] {
-        QSettings().setValue(QStringLiteral("window/geometry"), window.saveGeometry());
+        QSettings settings;
+        window.savePreferences(settings);
     });
 }
 
@@ -67,7 +66,7 @@ int main(int argc, char** argv)
     lumivor::link::SystemClock clock;
     lumivor::app::MainWindow window(port, dialogs, ports, clock);
     dialogs.setOwner(&window);
-    restoreWindowGeometry(window);
+    keepPreferences(window);
     window.show();
     return QApplication::exec();
 }

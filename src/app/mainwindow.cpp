@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -96,6 +97,21 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     linkPanel_->connection().shutDown();
     event->accept();
+}
+
+void MainWindow::savePreferences(QSettings& settings) const
+{
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("picture/conversion"), int(picture_->conversion()));
+    settings.setValue(QStringLiteral("picture/threshold"), picture_->threshold());
+}
+
+void MainWindow::restorePreferences(const QSettings& settings)
+{
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    picture_->setConversion(
+        protocol::Conversion(settings.value(QStringLiteral("picture/conversion"), 0).toInt()),
+        settings.value(QStringLiteral("picture/threshold"), protocol::defaultThreshold).toInt());
 }
 
 void MainWindow::buildMenu()
@@ -200,7 +216,8 @@ QWidget* MainWindow::buildGraphicTab()
 {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    grid->addWidget(new panels::PicturePanel({*link_, dialogs_, *this}), 0, 0);
+    picture_ = new panels::PicturePanel({*link_, dialogs_, *this});
+    grid->addWidget(picture_, 0, 0);
     grid->addWidget(new panels::PatternPanel({*link_, dialogs_, *this}), 0, 1);
     auto* memory = makeFrame("fraMemory", tr("Memory"));
     auto* memoryLayout = new QHBoxLayout(memory);

@@ -12,6 +12,7 @@
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QSettings;
 class QShortcut;
 class QTabWidget;
 class QToolButton;
@@ -31,6 +32,7 @@ class SerialPort;
 namespace lumivor::panels {
 class DisplayPanel;
 class LinkPanel;
+class PicturePanel;
 } // namespace lumivor::panels
 
 namespace lumivor::app {
@@ -54,6 +56,12 @@ public:
     link::LinkService& link() const { return *link_; }
     panels::LinkPanel& linkPanel() const { return *linkPanel_; }
     const link::TrafficLog& trafficLog() const { return traffic_; }
+
+    // What is kept between runs: where the window stands and how pictures are
+    // converted. Nothing that decides what the console sends by default: every
+    // run starts disconnected, on the first port at 9600 baud.
+    void savePreferences(QSettings& settings) const;
+    void restorePreferences(const QSettings& settings);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,6 +95,7 @@ private:
     TrafficView* trafficView_ = nullptr;
     panels::LinkPanel* linkPanel_ = nullptr;
     panels::DisplayPanel* display_ = nullptr;
+    panels::PicturePanel* picture_ = nullptr;
 
     QProgressBar* progress_ = nullptr; // ProgressBar1
     QToolButton* cancel_ = nullptr;    // the running operation's Cancel control

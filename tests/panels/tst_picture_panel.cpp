@@ -63,6 +63,8 @@ class PicturePanelTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void theLcdPreviewIsWhatIsSent_data();
+    void theLcdPreviewIsWhatIsSent();
     void picturesArePackedEndToEnd_data();
     void picturesArePackedEndToEnd();
     void cancelledOrUnreadableFilesChangeNothing();
@@ -189,6 +191,51 @@ void PicturePanelTest::picturesArePackedEndToEnd()
     QVERIFY(finishUpload(f));
     QCOMPARE(f.port.writes, uploadOf(screen));
     QVERIFY(f.dialogs.messages.isEmpty());
+}
+
+void PicturePanelTest::theLcdPreviewIsWhatIsSent_data()
+{
+    QTest::addColumn<int>("conversion"); // index in cboConversion
+    QTest::addColumn<bool>("sliderOn");
+    QTest::newRow("exact, the default") << 0 << false;
+    QTest::newRow("brightness threshold") << 1 << true;
+    QTest::newRow("dithered") << 2 << false;
+}
+
+// "On the LCD" shows a dark pixel for every 1 that Send uploads, and nothing
+// else, whichever conversion is chosen.
+void PicturePanelTest::theLcdPreviewIsWhatIsSent()
+{
+    QFETCH(int, conversion);
+    QFETCH(bool, sliderOn);
+    QImage gradient(240, 64, QImage::Format_RGB32);
+    for (int x = 0; x < 240; ++x)
+        for (int y = 0; y < 64; ++y)
+            gradient.setPixel(x, y, qRgb(x, x, (x + y) % 256));
+    const QString path = dir.filePath("gradient.png");
+    QVERIFY(gradient.save(path, "PNG"));
+    WindowFixture f;
+    QCOMPARE(f.find<QComboBox>("cboConversion")->currentIndex(), 0);
+    f.dialogs.fileNames << path;
+    f.click("Command6");
+    f.find<QComboBox>("cboConversion")->setCurrentIndex(conversion);
+    QCOMPARE(f.find<QWidget>("sldThreshold")->isEnabled(), sliderOn);
+    f.port.setPortOpen(true);
+    f.click("Command5");
+    QVERIFY(finishUpload(f));
+
+    const QImage lcd = f.find<QLabel>("picLcd")->pixmap().toImage();
+    QCOMPARE(lcd.size(), QSize(240, 64));
+    QByteArray shown(lumivor::protocol::screenDataBytes, '\0');
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 240; ++x)
+            if (qGray(lcd.pixel(x, y)) < 128) // dark: a 1
+                shown[(y / 8) * 240 + x] = char(shown[(y / 8) * 240 + x] | (1 << (y % 8)));
+    QCOMPARE(f.port.writes, uploadOf(shown));
+    if (conversion == 0)
+        QCOMPARE(shown, lumivor::protocol::packCanvas(gradient));
+    else
+        QVERIFY(shown != lumivor::protocol::packCanvas(gradient));
 }
 
 void PicturePanelTest::cancelledOrUnreadableFilesChangeNothing()

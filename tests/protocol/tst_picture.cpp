@@ -178,5 +178,111 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPicture)
+namespace {
+
+int ones(const QImage& screen)
+{
+    int count = 0;
+    for (int y = 0; y < screen.height(); ++y)
+        for (int x = 0; x < screen.width(); ++x)
+            count += screen.pixelColor(x, y) == white ? 1 : 0;
+    return count;
+}
+
+// The bits packCanvas() sends for a screen, laid out as the screen.
+QImage unpacked(const QByteArray& bytes)
+{
+    QImage screen(screenWidth, screenHeight, QImage::Format_Grayscale8);
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            const auto byte = static_cast<unsigned char>(bytes[(y / 8) * screenWidth + x]);
+            screen.setPixel(x, y, ((byte >> (y % 8)) & 1) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+    return screen;
+}
+
+QImage noise()
+{
+    QImage image(screenWidth, screenHeight, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < screenHeight; ++y)
+        for (int x = 0; x < screenWidth; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, state >> 8);
+        }
+    return image;
+}
+
+} // namespace
+
+class TestConversions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // (grey level, conversion, threshold) -> share of 1s in a field of that grey
+    void fields_data()
+    {
+        QTest::addColumn<int>("grey");
+        QTest::addColumn<int>("conversion");
+        QTest::addColumn<int>("threshold");
+        QTest::addColumn<double>("lowest");
+        QTest::addColumn<double>("highest");
+        const int exact = int(Conversion::Exact), threshold = int(Conversion::Threshold),
+                  dithered = int(Conversion::Dithered);
+        QTest::newRow("exact: black") << 0 << exact << 128 << 0.0 << 0.0;
+        QTest::newRow("exact: grey 1,1,1") << 1 << exact << 128 << 1.0 << 1.0;
+        QTest::newRow("threshold: just below") << 99 << threshold << 100 << 1.0 << 1.0;
+        QTest::newRow("threshold: at it") << 100 << threshold << 100 << 0.0 << 0.0;
+        QTest::newRow("threshold 1: only black") << 0 << threshold << 1 << 1.0 << 1.0;
+        QTest::newRow("threshold 255: all but white") << 254 << threshold << 255 << 1.0 << 1.0;
+        QTest::newRow("dithered: black") << 0 << dithered << 128 << 1.0 << 1.0;
+        QTest::newRow("dithered: white") << 255 << dithered << 128 << 0.0 << 0.0;
+        QTest::newRow("dithered: mid grey about half") << 128 << dithered << 128 << 0.45 << 0.55;
+        QTest::newRow("dithered: light grey few") << 192 << dithered << 128 << 0.2 << 0.3;
+    }
+
+    void fields()
+    {
+        QFETCH(int, grey);
+        QFETCH(int, conversion);
+        QFETCH(int, threshold);
+        QFETCH(double, lowest);
+        QFETCH(double, highest);
+        const QImage canvas = filled(screenWidth, screenHeight, QColor(grey, grey, grey));
+        const QImage screen = convertCanvas(canvas, Conversion(conversion), threshold);
+        QCOMPARE(screen.size(), QSize(screenWidth, screenHeight));
+        const double share = double(ones(screen)) / (screenWidth * screenHeight);
+        QVERIFY2(share >= lowest && share <= highest, qPrintable(QString::number(share)));
+    }
+
+    // What the preview shows is what goes out, bit for bit.
+    void theScreenIsWhatIsSent_data()
+    {
+        QTest::addColumn<int>("conversion");
+        QTest::newRow("exact") << int(Conversion::Exact);
+        QTest::newRow("threshold") << int(Conversion::Threshold);
+        QTest::newRow("dithered") << int(Conversion::Dithered);
+    }
+
+    void theScreenIsWhatIsSent()
+    {
+        QFETCH(int, conversion);
+        const QImage screen = convertCanvas(noise(), Conversion(conversion));
+        QCOMPARE(unpacked(packCanvas(screen)), screen);
+    }
+
+    void exactIsTheControllersRule()
+    {
+        const QImage canvas = noise();
+        QCOMPARE(packCanvas(convertCanvas(canvas, Conversion::Exact)), packCanvas(canvas));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    TestPicture picture;
+    TestConversions conversions;
+    return QTest::qExec(&picture, argc, argv) | QTest::qExec(&conversions, argc, argv);
+}
 #include "tst_picture.moc"

@@ -7,15 +7,22 @@
 #include "panels/widgets.h"
 #include "protocol/picture.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSlider>
 #include <QVBoxLayout>
 
 namespace lumivor::panels {
+
+namespace {
+constexpr QRgb lcdInk = 0xff1f2a17;
+constexpr QRgb lcdGlass = 0xffb7c98f;
+} // namespace
 
 QString pictureFileFilter()
 {
@@ -39,12 +46,18 @@ PicturePanel::PicturePanel(const PanelContext& context, QWidget* parent)
     preview_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     const int border = 2 * preview_->frameWidth();
     preview_->setFixedSize(protocol::screenWidth + border, protocol::screenHeight + border);
-    showPreview();
 
     auto* open = makeButton("Command6", tr("Open File"));
     auto* send = makeButton("Command5", tr("Send"));
     connect(open, &QPushButton::clicked, this, &PicturePanel::openFile);
     connect(send, &QPushButton::clicked, this, &PicturePanel::send);
+
+    lcd_ = new QLabel;
+    lcd_->setObjectName(QStringLiteral("picLcd"));
+    lcd_->setToolTip(tr("What the LCD will show: the bits Send uploads"));
+    lcd_->setFixedSize(preview_->size());
+    lcd_->setFrameStyle(preview_->frameStyle());
+    auto* conversionRow = buildConversionRow();
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(open);
@@ -53,6 +66,10 @@ PicturePanel::PicturePanel(const PanelContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(preview_, 0, Qt::AlignHCenter);
     layout->addLayout(buttons);
+    layout->addWidget(makeLabel("lblLcd", tr("On the LCD:")));
+    layout->addWidget(lcd_, 0, Qt::AlignHCenter);
+    layout->addWidget(conversionRow);
+    showPreview();
     layout->addStretch(); // the buttons stay right under the preview
 }
 
@@ -61,6 +78,55 @@ PicturePanel::PicturePanel(const PanelContext& context, QWidget* parent)
 QImage PicturePanel::canvas() const
 {
     return protocol::canvasFromPicture(picture_, palette().color(QPalette::Base));
+}
+
+QImage PicturePanel::screen() const
+{
+    return protocol::convertCanvas(canvas(), conversion(), threshold());
+}
+
+protocol::Conversion PicturePanel::conversion() const
+{
+    return static_cast<protocol::Conversion>(conversion_->currentData().toInt());
+}
+
+int PicturePanel::threshold() const
+{
+    return threshold_->value();
+}
+
+void PicturePanel::setConversion(protocol::Conversion conversion, int threshold)
+{
+    threshold_->setValue(threshold);
+    const int index = conversion_->findData(int(conversion));
+    conversion_->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+QWidget* PicturePanel::buildConversionRow()
+{
+    conversion_ = new QComboBox;
+    conversion_->setObjectName(QStringLiteral("cboConversion"));
+    conversion_->addItem(tr("Exact (any colour but black)"), int(protocol::Conversion::Exact));
+    conversion_->addItem(tr("Brightness threshold"), int(protocol::Conversion::Threshold));
+    conversion_->addItem(tr("Dithered (photographs)"), int(protocol::Conversion::Dithered));
+    threshold_ = new QSlider(Qt::Horizontal);
+    threshold_->setObjectName(QStringLiteral("sldThreshold"));
+    threshold_->setRange(1, 255);
+    threshold_->setValue(protocol::defaultThreshold);
+    threshold_->setToolTip(tr("Pixels darker than this become dark on the LCD"));
+    threshold_->setEnabled(false);
+    connect(conversion_, &QComboBox::currentIndexChanged, this, [this] {
+        threshold_->setEnabled(conversion() == protocol::Conversion::Threshold);
+        showPreview();
+    });
+    connect(threshold_, &QSlider::valueChanged, this, &PicturePanel::showPreview);
+
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(conversion_, 1);
+    layout->addWidget(threshold_, 1);
+    return row;
 }
 
 void PicturePanel::changeEvent(QEvent* event)
@@ -86,12 +152,24 @@ void PicturePanel::send()
 {
     if (!context_.link.canSend())
         return;
-    upload_->start(link::pictureUploadWrites(protocol::packCanvas(canvas())));
+    upload_->start(link::pictureUploadWrites(protocol::packCanvas(screen())));
 }
 
+// The LCD's colours: a 1 is a dark pixel on the lit panel.
 void PicturePanel::showPreview()
 {
     preview_->setPixmap(QPixmap::fromImage(canvas()));
+    if (!lcd_ || !conversion_)
+        return;
+    const QImage bits = screen();
+    QImage lcd(bits.size(), QImage::Format_RGB32);
+    for (int y = 0; y < bits.height(); ++y) {
+        const uchar* in = bits.constScanLine(y);
+        auto* out = reinterpret_cast<QRgb*>(lcd.scanLine(y));
+        for (int x = 0; x < bits.width(); ++x)
+            out[x] = in[x] ? lcdInk : lcdGlass;
+    }
+    lcd_->setPixmap(QPixmap::fromImage(lcd));
 }
 
 } // namespace lumivor::panels
