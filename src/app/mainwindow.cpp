@@ -154,9 +154,10 @@ void MainWindow::buildStatusBar()
         panel->setMinimumWidth(60);
         statusPanels_[i] = panel;
     }
+    // Panel 2 is never written; panel 3 carries progress texts and gets room.
     statusBar()->addWidget(statusPanels_[0], 3);
-    statusBar()->addWidget(statusPanels_[1], 1);
-    statusBar()->addWidget(statusPanels_[2], 1);
+    statusBar()->addWidget(statusPanels_[1], 0);
+    statusBar()->addWidget(statusPanels_[2], 2);
     cancel_ = new QToolButton;
     cancel_->setObjectName(QStringLiteral("cmdCancelOperation"));
     cancel_->setText(tr("Cancel"));
