@@ -10,6 +10,8 @@ target_sources(lumivor_core PRIVATE
     link/connection.h link/connection.cpp
     link/job.h link/job.cpp
     link/pacedwriter.h link/pacedwriter.cpp
+    link/flashtransfer.h link/flashtransfer.cpp
+    link/flashfile.h link/flashfile.cpp
     link/controllerid.h link/controllerid.cpp
     link/baudratechange.h link/baudratechange.cpp
 )
