@@ -138,6 +138,11 @@ void LinkPanel::fillPortList(const link::ComPortTable& ports)
     portList_->setCurrentIndex(portList_->count() > 0 ? 0 : -1);
 }
 
+void LinkPanel::holdReceivedText(const QString& text)
+{
+    buffer_->setPlainText(text);
+}
+
 void LinkPanel::setConnectCaption(const QString& caption)
 {
     connectButton_->setText(caption);
