@@ -4,6 +4,8 @@
 #include "link/dialogs.h"
 #include "link/linkservice.h"
 #include "panels/link/linkpanel.h"
+#include "panels/memory/flashpanel.h"
+#include "panels/memory/screenpanel.h"
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
 #include "panels/text/textentrypanel.h"
@@ -65,6 +67,11 @@ MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs,
     // reports goes to the contrast scroll bar, which sends it back.
     connect(linkPanel_, &panels::LinkPanel::contrastReported, display_,
             &panels::DisplayPanel::takeOverContrast);
+    screen_ = new panels::ScreenPanel(context, this);
+    flash_ = new panels::FlashPanel(context, this);
+    // The ready bytes of a flash write go to the link panel's holding box.
+    connect(flash_, &panels::FlashPanel::readyBytesReceived, linkPanel_,
+            &panels::LinkPanel::holdReceivedText);
 
     buildMenu();
     auto* tabs = makeTabs("SSTab1");
@@ -181,8 +188,8 @@ QWidget* MainWindow::buildGraphicTab()
     grid->addWidget(makeFrame("Frame4", tr("Pattern")), 0, 1);
     auto* memory = makeFrame("fraMemory", tr("Memory"));
     auto* memoryLayout = new QHBoxLayout(memory);
-    memoryLayout->addWidget(makeFrame("Frame25", tr("Screen")));
-    memoryLayout->addWidget(makeFrame("fraFlash", tr("Flash")));
+    memoryLayout->addWidget(screen_->frame());
+    memoryLayout->addWidget(flash_->frame());
     grid->addWidget(memory, 1, 0, 1, 2);
     grid->setRowStretch(2, 1);
     return page;

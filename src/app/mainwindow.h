@@ -24,7 +24,9 @@ class SerialPort;
 
 namespace lumivor::panels {
 class DisplayPanel;
+class FlashPanel;
 class LinkPanel;
+class ScreenPanel;
 } // namespace lumivor::panels
 
 namespace lumivor::app {
@@ -74,6 +76,8 @@ private:
     link::LinkService* link_ = nullptr;
     panels::LinkPanel* linkPanel_ = nullptr;
     panels::DisplayPanel* display_ = nullptr;
+    panels::ScreenPanel* screen_ = nullptr;
+    panels::FlashPanel* flash_ = nullptr;
 
     QProgressBar* progress_ = nullptr; // ProgressBar1
     QToolButton* cancel_ = nullptr;    // the running operation's Cancel control

@@ -3,6 +3,8 @@ target_sources(lumivor_core PRIVATE
     panels/progressview.h
     panels/widgets.h panels/widgets.cpp
     panels/link/linkpanel.h panels/link/linkpanel.cpp
+    panels/memory/flashpanel.h panels/memory/flashpanel.cpp
+    panels/memory/screenpanel.h panels/memory/screenpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
     panels/text/textentrypanel.h panels/text/textentrypanel.cpp
 )
