@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "about/aboutwindow.h"
+#include "about/systeminfo.h"
 #include "link/connection.h"
 #include "link/dialogs.h"
 #include "link/linkservice.h"
@@ -72,6 +74,8 @@ MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs,
     // The ready bytes of a flash write go to the link panel's holding box.
     connect(flash_, &panels::FlashPanel::readyBytesReceived, linkPanel_,
             &panels::LinkPanel::holdReceivedText);
+    systemLookup_ = about::makeSystemLookup();
+    desktop_ = about::makeDesktopLauncher();
 
     buildMenu();
     auto* tabs = makeTabs("SSTab1");
@@ -107,8 +111,23 @@ void MainWindow::buildMenu()
 
     auto* help = menuBar()->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    auto* about = help->addAction(tr("About Lumivor"));
+    auto* about = help->addAction(tr("About Lumivor"), this, &MainWindow::showAbout);
     about->setObjectName(QStringLiteral("mnuAbout"));
+}
+
+// One About window at a time: a second request brings it forward. Its
+// picture unlocks the fonts' screens of the screen panel.
+void MainWindow::showAbout()
+{
+    if (about_) {
+        about_->raise();
+        about_->activateWindow();
+        return;
+    }
+    about_ = new about::AboutWindow(*systemLookup_, *desktop_, dialogs_, this);
+    connect(about_, &about::AboutWindow::pictureDoubleClicked, screen_,
+            &panels::ScreenPanel::unlockFontScreens);
+    about_->show();
 }
 
 void MainWindow::buildStatusBar()

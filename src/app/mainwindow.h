@@ -3,9 +3,11 @@
 #include "panels/progressview.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -28,6 +30,12 @@ class FlashPanel;
 class LinkPanel;
 class ScreenPanel;
 } // namespace lumivor::panels
+
+namespace lumivor::about {
+class AboutWindow;
+class DesktopLauncher;
+class SystemLookup;
+} // namespace lumivor::about
 
 namespace lumivor::app {
 
@@ -71,6 +79,7 @@ private:
     QGroupBox* buildTouchScreenFrame();
     void showTimeOfDay();
     void cancelOperation();
+    void showAbout();
 
     link::Dialogs& dialogs_;
     link::LinkService* link_ = nullptr;
@@ -78,6 +87,9 @@ private:
     panels::DisplayPanel* display_ = nullptr;
     panels::ScreenPanel* screen_ = nullptr;
     panels::FlashPanel* flash_ = nullptr;
+    std::unique_ptr<about::SystemLookup> systemLookup_;
+    std::unique_ptr<about::DesktopLauncher> desktop_;
+    QPointer<about::AboutWindow> about_;
 
     QProgressBar* progress_ = nullptr; // ProgressBar1
     QToolButton* cancel_ = nullptr;    // the running operation's Cancel control
