@@ -16,7 +16,7 @@ using protocol::flashBlockCount;
 
 namespace {
 
-// How often a wait looks again once what it awaits is overdue.
+// How often a wait looks at the receive buffer.
 constexpr Nanoseconds repollInterval = milliseconds(1);
 
 QString secondsText(Nanoseconds time)
@@ -105,10 +105,10 @@ bool FlashRead::ask(const QByteArray& bytes)
     return true;
 }
 
-// The first look comes soon (a link faster than its nominal rate, such as a
-// pseudo-terminal, has the block at once); after that each look waits for
-// the line time of the characters still missing, so a real line costs two or
-// three polls per block and the block is taken as soon as it is complete.
+// The wait looks every millisecond (the timers' resolution), so a block is
+// taken within a millisecond of its last character, on a real line and on a
+// link faster than its nominal rate (a pseudo-terminal) alike. A look is one
+// non-blocking check of the receive buffer.
 void FlashRead::awaitBlock(Nanoseconds askedAt, int bytesAsked)
 {
     waitStarted_ = askedAt;
@@ -140,9 +140,7 @@ void FlashRead::poll()
                       .arg(limit));
         return;
     }
-    const Nanoseconds missing =
-        lineTime(flashBlockCharacters - waiting.value, link().bitsPerSecond());
-    step_->startAt(std::min(deadline_, now + std::max(repollInterval, missing)));
+    step_->startAt(std::min(deadline_, now + repollInterval));
 }
 
 void FlashRead::takeBlock()
