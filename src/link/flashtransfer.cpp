@@ -357,10 +357,17 @@ void FlashWrite::finishBlock()
     emit progressed(block_, flashBlockCount);
     if (!isRunning())
         return;
-    if (block_ == flashBlockCount)
+    if (block_ < flashBlockCount) {
+        awaitReady(blockStarted_, flashBlockBytes);
+        return;
+    }
+    // Done only once the last bytes have left the machine: a port closed
+    // right after the message must not cut them off.
+    lease().drain(OnFailure::Report);
+    if (lease().isValid())
         end(Outcome::Finished);
     else
-        awaitReady(blockStarted_, flashBlockBytes);
+        end(Outcome::Failed, tr("The port failed while the last bytes went out."));
 }
 
 void FlashWrite::failPort(const std::optional<SerialPortError>& error)
