@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -106,6 +108,9 @@ private Q_SLOTS:
     void loadSendsBackWhatSaveReceived();
     void anEarlyEndKeepsTheOldBackupAndSaysWhere_data();
     void anEarlyEndKeepsTheOldBackupAndSaysWhere();
+    void aLoadThatStopsSaysHowMuchOfTheFileWasSent_data();
+    void aLoadThatStopsSaysHowMuchOfTheFileWasSent();
+    void fileErrorsAreReportedOnceAndKeepTheTarget();
     void aFileThatWouldNotLoadIsRefusedBeforeAnythingIsSent_data();
     void aFileThatWouldNotLoadIsRefusedBeforeAnythingIsSent();
     void nothingElseReachesThePortDuringATransfer();
@@ -206,6 +211,11 @@ void FlashPanelTest::anEarlyEndKeepsTheOldBackupAndSaysWhere_data()
     QTest::newRow("port lost") << "hang-up"
                                << "the port failed (error 8020: Error reading comm device)."
                                << critical;
+    QTest::newRow("not flash data")
+        << "bad digit"
+        << "the controller sent a block that is not flash data: at offset 17 the block holds "
+           "\"G\" (0x47) where a hexadecimal digit belongs."
+        << critical;
 }
 
 void FlashPanelTest::anEarlyEndKeepsTheOldBackupAndSaysWhere()
@@ -219,6 +229,8 @@ void FlashPanelTest::anEarlyEndKeepsTheOldBackupAndSaysWhere()
         controller.silentAtBlock = 37;
     if (how == QStringLiteral("surplus"))
         controller.surplusAtBlock = 37;
+    if (how == QStringLiteral("bad digit"))
+        controller.text[protocol::blockOffset(37) + 17] = 'G';
     const QString target = f.path("backup.fls");
     const QByteArray oldBackup = testing::sampleFlashImage(11).toHex();
     writeFile(target, oldBackup);
@@ -250,6 +262,79 @@ void FlashPanelTest::anEarlyEndKeepsTheOldBackupAndSaysWhere()
     f.verifyAtRest(!lost);
     QCOMPARE(f.text("cmd_conecta"),
              lost ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
+}
+
+void FlashPanelTest::aLoadThatStopsSaysHowMuchOfTheFileWasSent_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("sent"); // data bytes written before it is stopped
+    QTest::addColumn<QString>("why");
+    QTest::newRow("Cancel within a block") << "cancel" << 3 * 240 + 100 << "you cancelled it.";
+    QTest::newRow("no ready byte")
+        << "silence" << 3 * 240 << "the controller sent no ready byte within 3.0 s.";
+    QTest::newRow("port lost") << "hang-up" << 3 * 240 + 100
+                               << "the port failed (error 8021: Write failed).";
+}
+
+// Cancel stops after the byte in progress: nothing follows it on the line.
+void FlashPanelTest::aLoadThatStopsSaysHowMuchOfTheFileWasSent()
+{
+    QFETCH(QString, how);
+    QFETCH(int, sent);
+    QFETCH(QString, why);
+    FlashFixture f;
+    FlashController controller(f.port);
+    if (how == QStringLiteral("silence"))
+        controller.silentAtBlock = 3;
+    const QString file = f.path("image.fls");
+    writeFile(file, testing::sampleFlashImage().toHex());
+    f.load(file);
+    QVERIFY(f.clock.advanceUntil([&] { return controller.received.size() >= sent; }, 10'000));
+    if (how == QStringLiteral("cancel"))
+        f.click("cmdCancelOperation");
+    else if (how == QStringLiteral("hang-up"))
+        f.port.hangUp(link::SerialPortError(link::PortErrorCode::WriteFailed,
+                                            QStringLiteral("Write failed")));
+    const qsizetype atStop = controller.received.size();
+    QVERIFY(f.runToEnd(10'000));
+    f.clock.advance(1000);
+
+    QCOMPARE(controller.received.size(), atStop);
+    QCOMPARE(atStop % 240 == 0, how == QStringLiteral("silence"));
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    QCOMPARE(f.dialogs.messages.front().text,
+             QStringLiteral("The flash memory transfer stopped at block 4 of 2048: %1\nThe "
+                            "controller's flash holds the first %2 of the %3 bytes of %4 and its "
+                            "former contents after them; write the file again before relying on "
+                            "the controller's fonts.")
+                 .arg(why, QLocale().toString(atStop), QLocale().toString(491'520), file));
+    f.verifyAtRest(how != QStringLiteral("hang-up"));
+}
+
+// Tests run with every permission: the failures come from paths that no
+// permission can fix.
+void FlashPanelTest::fileErrorsAreReportedOnceAndKeepTheTarget()
+{
+    FlashFixture f;
+    FlashController controller(f.port);
+    // A folder in the target's place: every block arrives, the rename fails.
+    const QString folder = f.path("taken.fls");
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inside")));
+    f.save(folder);
+    QVERIFY(f.runToEnd());
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    const QString told = f.dialogs.messages.back().text;
+    QVERIFY2(told.startsWith(QStringLiteral("The flash memory transfer stopped at block 2048 of "
+                                            "2048: %1.part could not replace %1 (")
+                                 .arg(folder)),
+             qPrintable(told));
+    QVERIFY2(told.endsWith(QStringLiteral("The 2048 blocks received so far are in %1.part; %1 was "
+                                          "not changed.")
+                               .arg(folder)),
+             qPrintable(told));
+    QVERIFY(contents(folder + QStringLiteral(".part")) == controller.text);
+    QVERIFY(QFileInfo(folder + QStringLiteral("/inside")).isDir());
+    f.verifyAtRest();
 }
 
 void FlashPanelTest::aFileThatWouldNotLoadIsRefusedBeforeAnythingIsSent_data()
