@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "about/aboutwindow.h"
+#include "about/systeminfo.h"
 #include "app/trafficview.h"
 #include "link/connection.h"
 #include "link/dialogs.h"
@@ -8,6 +10,8 @@
 #include "panels/graphics/patternpanel.h"
 #include "panels/graphics/picturepanel.h"
 #include "panels/link/linkpanel.h"
+#include "panels/memory/flashpanel.h"
+#include "panels/memory/screenpanel.h"
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
 #include "panels/text/textentrypanel.h"
@@ -73,6 +77,13 @@ MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs, link::Com
     // reports goes to the contrast scroll bar, which sends it back.
     connect(linkPanel_, &panels::LinkPanel::contrastReported, display_,
             &panels::DisplayPanel::takeOverContrast);
+    screen_ = new panels::ScreenPanel(context, this);
+    flash_ = new panels::FlashPanel(context, this);
+    // The ready bytes of a flash write go to the link panel's holding box.
+    connect(flash_, &panels::FlashPanel::readyBytesReceived, linkPanel_,
+            &panels::LinkPanel::holdReceivedText);
+    systemLookup_ = about::makeSystemLookup();
+    desktop_ = about::makeDesktopLauncher();
 
     buildTrafficView(clock);
     buildMenu();
@@ -131,7 +142,7 @@ void MainWindow::buildMenu()
 
     auto* help = menuBar()->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    auto* about = help->addAction(tr("About Lumivor"));
+    auto* about = help->addAction(tr("About Lumivor"), this, &MainWindow::showAbout);
     about->setObjectName(QStringLiteral("mnuAbout"));
 }
 
@@ -141,6 +152,21 @@ void MainWindow::buildTrafficView(link::Clock& clock)
     trafficView_ = new TrafficView(traffic_, clock, dialogs_, this);
     addDockWidget(Qt::BottomDockWidgetArea, trafficView_);
     trafficView_->hide();
+}
+
+// One About window at a time: a second request brings it forward. Its
+// picture unlocks the fonts' screens of the screen panel.
+void MainWindow::showAbout()
+{
+    if (about_) {
+        about_->raise();
+        about_->activateWindow();
+        return;
+    }
+    about_ = new about::AboutWindow(*systemLookup_, *desktop_, dialogs_, this);
+    connect(about_, &about::AboutWindow::pictureDoubleClicked, screen_,
+            &panels::ScreenPanel::unlockFontScreens);
+    about_->show();
 }
 
 void MainWindow::buildStatusBar()
@@ -222,8 +248,8 @@ QWidget* MainWindow::buildGraphicTab()
     grid->addWidget(new panels::PatternPanel({*link_, dialogs_, *this}), 0, 1);
     auto* memory = makeFrame("fraMemory", tr("Memory"));
     auto* memoryLayout = new QHBoxLayout(memory);
-    memoryLayout->addWidget(makeFrame("Frame25", tr("Screen")));
-    memoryLayout->addWidget(makeFrame("fraFlash", tr("Flash")));
+    memoryLayout->addWidget(screen_->frame());
+    memoryLayout->addWidget(flash_->frame());
     grid->addWidget(memory, 1, 0, 1, 2);
     grid->setRowStretch(2, 1);
     return page;

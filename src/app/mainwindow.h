@@ -4,6 +4,7 @@
 #include "panels/progressview.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -31,9 +32,17 @@ class SerialPort;
 
 namespace lumivor::panels {
 class DisplayPanel;
+class FlashPanel;
 class LinkPanel;
 class PicturePanel;
+class ScreenPanel;
 } // namespace lumivor::panels
+
+namespace lumivor::about {
+class AboutWindow;
+class DesktopLauncher;
+class SystemLookup;
+} // namespace lumivor::about
 
 namespace lumivor::app {
 
@@ -87,6 +96,7 @@ private:
     QGroupBox* buildTouchScreenFrame();
     void showTimeOfDay();
     void cancelOperation();
+    void showAbout();
 
     link::Dialogs& dialogs_;
     link::TrafficLog traffic_;
@@ -96,6 +106,11 @@ private:
     panels::LinkPanel* linkPanel_ = nullptr;
     panels::DisplayPanel* display_ = nullptr;
     panels::PicturePanel* picture_ = nullptr;
+    panels::ScreenPanel* screen_ = nullptr;
+    panels::FlashPanel* flash_ = nullptr;
+    std::unique_ptr<about::SystemLookup> systemLookup_;
+    std::unique_ptr<about::DesktopLauncher> desktop_;
+    QPointer<about::AboutWindow> about_;
 
     QProgressBar* progress_ = nullptr; // ProgressBar1
     QToolButton* cancel_ = nullptr;    // the running operation's Cancel control

@@ -13,6 +13,8 @@ target_sources(lumivor_link PRIVATE
     link/job.h link/job.cpp
     link/pacedwriter.h link/pacedwriter.cpp
     link/pictureupload.h link/pictureupload.cpp
+    link/flashtransfer.h link/flashtransfer.cpp
+    link/flashfile.h link/flashfile.cpp
     link/controllerid.h link/controllerid.cpp
     link/baudratechange.h link/baudratechange.cpp
     link/traffic.h link/traffic.cpp

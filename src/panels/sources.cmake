@@ -7,6 +7,8 @@ target_sources(lumivor_core PRIVATE
     panels/graphics/patternpanel.h panels/graphics/patternpanel.cpp
     panels/graphics/picturepanel.h panels/graphics/picturepanel.cpp
     panels/link/linkpanel.h panels/link/linkpanel.cpp
+    panels/memory/flashpanel.h panels/memory/flashpanel.cpp
+    panels/memory/screenpanel.h panels/memory/screenpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
     panels/text/textentrypanel.h panels/text/textentrypanel.cpp
     panels/touch/animationpanel.h panels/touch/animationpanel.cpp

@@ -171,6 +171,11 @@ void LinkPanel::probePortsAgain()
     }
 }
 
+void LinkPanel::holdReceivedText(const QString& text)
+{
+    buffer_->setPlainText(text);
+}
+
 void LinkPanel::setConnectCaption(const QString& caption)
 {
     connectButton_->setText(caption);

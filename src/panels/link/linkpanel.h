@@ -41,6 +41,10 @@ public:
 
     link::Connection& connection() const { return *connection_; }
 
+    // Puts text the controller sent outside the response poll (the ready
+    // bytes of a flash write) into the holding box txtBuffer.
+    void holdReceivedText(const QString& text);
+
 signals:
     // Status panel 1.
     void statusChanged(const QString& text);
