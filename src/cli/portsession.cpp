@@ -5,8 +5,11 @@
 #include "link/baudratechange.h"
 #include "link/comports.h"
 #include "link/controllerid.h"
+#include "link/flashfile.h"
+#include "link/flashtransfer.h"
 #include "link/pictureupload.h"
 #include "link/responsemonitor.h"
+#include "protocol/flashimage.h"
 #include "protocol/linkcommands.h"
 #include "protocol/memorycommands.h"
 #include "protocol/picture.h"
@@ -20,6 +23,9 @@ namespace {
 // reply; the line counts as quiet after this long without a byte.
 constexpr int settleStepMs = 10;
 constexpr int longestSettleMs = 500;
+// Time for the last command to cross the line and be taken before the port
+// closes (the line's own time is drained first).
+constexpr link::Nanoseconds closeDelay = std::chrono::milliseconds(30);
 
 link::Nanoseconds quietAfter(int bitsPerSecond)
 {
@@ -138,6 +144,112 @@ private:
     bool reported_ = false;
 };
 
+ExitCode flashExitCode(link::Job::Outcome outcome, link::FlashTrouble trouble)
+{
+    switch (trouble) {
+    case link::FlashTrouble::File:
+        return ExitCode::BadInput;
+    case link::FlashTrouble::Protocol:
+        return ExitCode::ProtocolError;
+    case link::FlashTrouble::Port:
+    case link::FlashTrouble::None:
+        break;
+    }
+    return exitCodeOf(outcome);
+}
+
+// flash-save: the controller's flash into FILE by way of FILE.part, exactly
+// as the console's flash "Save" does.
+class FlashSaveAction final : public Action
+{
+public:
+    FlashSaveAction(link::LinkService& link, const QString& target, QObject* parent)
+        : Action(parent), file_(target)
+    {
+        read_ = new link::FlashRead(link, this);
+        connect(read_, &link::Job::progressed, this, &Action::progressed);
+        connect(read_, &link::Job::ended, this,
+                [this](link::Job::Outcome outcome, const QString& detail) {
+                    if (outcome == link::Job::Outcome::Finished) {
+                        emit finished(
+                            {ExitCode::Success,
+                             tr("the flash memory was saved to %1").arg(file_.targetPath()),
+                             QJsonObject{{QStringLiteral("file"), file_.targetPath()}}});
+                        return;
+                    }
+                    emit finished({flashExitCode(outcome, read_->trouble()),
+                                   link::flashReadStoppedText(outcome, detail, read_->blocksDone(),
+                                                              file_.partPath(), file_.targetPath(),
+                                                              file_.targetExisted())
+                                       .replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                                   QJsonObject{{QStringLiteral("part"), file_.partPath()},
+                                               {QStringLiteral("blocks"), read_->blocksDone()}}});
+                });
+    }
+    void start() override
+    {
+        const link::FlashStart started = read_->start(file_);
+        if (started.status == link::FlashStart::Status::FileRefused)
+            emit finished({ExitCode::BadInput, started.reason, {}});
+        else if (!started.started())
+            emit finished({ExitCode::PortError, tr("the port is not free"), {}});
+    }
+    void cancel() override { read_->cancel(); }
+    qint64 totalBytes() const override
+    {
+        return protocol::flashFileBytes + 2 + protocol::flashBlockCount;
+    }
+
+private:
+    link::FlashPartFile file_;
+    link::FlashRead* read_ = nullptr;
+};
+
+// flash-load: FILE into the controller's flash, checked in full before the
+// first byte, exactly as the console's flash "Load" does.
+class FlashLoadAction final : public Action
+{
+public:
+    FlashLoadAction(link::LinkService& link, const QString& path, QObject* parent)
+        : Action(parent), source_(path)
+    {
+        write_ = new link::FlashWrite(link, this);
+        connect(write_, &link::Job::progressed, this, &Action::progressed);
+        connect(
+            write_, &link::Job::ended, this,
+            [this](link::Job::Outcome outcome, const QString& detail) {
+                if (outcome == link::Job::Outcome::Finished) {
+                    emit finished({ExitCode::Success,
+                                   tr("%1 was written into the flash memory").arg(source_.path()),
+                                   QJsonObject{{QStringLiteral("file"), source_.path()}}});
+                    return;
+                }
+                emit finished({flashExitCode(outcome, write_->trouble()),
+                               link::flashWriteStoppedText(outcome, detail, write_->blocksDone(),
+                                                           write_->bytesSent(), source_.path())
+                                   .replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                               QJsonObject{{QStringLiteral("bytesSent"), write_->bytesSent()}}});
+            });
+    }
+    void start() override
+    {
+        const link::FlashStart started = write_->start(source_);
+        if (started.status == link::FlashStart::Status::FileRefused)
+            emit finished({ExitCode::BadInput,
+                           link::flashFileRefusedText(source_.path(), started.reason)
+                               .replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                           {}});
+        else if (!started.started())
+            emit finished({ExitCode::PortError, tr("the port is not free"), {}});
+    }
+    void cancel() override { write_->cancel(); }
+    qint64 totalBytes() const override { return protocol::flashImageBytes + 2; }
+
+private:
+    link::FlashImageFile source_;
+    link::FlashWrite* write_ = nullptr;
+};
+
 class RawSendAction final : public Action
 {
 public:
@@ -191,6 +303,8 @@ PortSession::PortSession(const Request& request, const PortTarget& target,
     settle_ = clock.createTimer(this);
     settle_->setInterval(std::chrono::milliseconds(settleStepMs));
     connect(settle_, &link::ClockTimer::timeout, this, &PortSession::settleStep);
+    close_ = clock.createTimer(this);
+    connect(close_, &link::ClockTimer::timeout, this, &PortSession::closeAndReport);
     connect(&link_, &link::LinkService::connected, this, &PortSession::detected);
     connect(&connection_, &link::Connection::failed, this, &PortSession::connectionFailed);
 }
@@ -307,6 +421,10 @@ std::unique_ptr<Action> PortSession::makeAction()
         return std::make_unique<WritesAction>(
             link_, tr("The picture upload"),
             link::pictureUploadWrites(pictureScreen(request_.file)), tr("picture sent"));
+    case Command::FlashSave:
+        return std::make_unique<FlashSaveAction>(link_, request_.fileFor(result_.port), nullptr);
+    case Command::FlashLoad:
+        return std::make_unique<FlashLoadAction>(link_, request_.file, nullptr);
     case Command::Baud:
         return std::make_unique<BaudAction>(link_, connection_, view_, dialogs_,
                                             request_.newRateIndex, nullptr);
@@ -327,11 +445,18 @@ void PortSession::finish(const ActionResult& result)
     done_ = true;
     acting_ = false;
     settle_->stop();
-    connection_.shutDown();
     result_.code = result.code;
     result_.summary = result.summary;
     result_.details = result.details;
     result_.seconds = static_cast<double>(elapsed_.nsecsElapsed()) / 1e9;
+    // Closing the port sets its old rate again at once: the last command
+    // must have reached the controller by then, at the rate it was sent at.
+    close_->start(closeDelay);
+}
+
+void PortSession::closeAndReport()
+{
+    connection_.shutDown();
     emit finished(this);
 }
 

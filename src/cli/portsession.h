@@ -60,6 +60,7 @@ private:
     void act();
     std::unique_ptr<Action> makeAction();
     void finish(const ActionResult& result);
+    void closeAndReport();
 
     Request request_;
     link::Clock& clock_;
@@ -71,6 +72,7 @@ private:
     link::LinkService link_;
     link::Connection connection_;
     link::ClockTimer* settle_ = nullptr;
+    link::ClockTimer* close_ = nullptr;
     link::Nanoseconds settleStarted_{0};
     link::Nanoseconds lastHeard_{0};
     QString reply_;

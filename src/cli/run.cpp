@@ -6,6 +6,8 @@
 #include "cli/report.h"
 #include "cli/texts.h"
 #include "link/comports.h"
+#include "link/flashfile.h"
+#include "protocol/flashimage.h"
 #include "protocol/picture.h"
 
 #include <QCoreApplication>
@@ -76,7 +78,34 @@ QString unusableInput(const Request& request)
 {
     if (request.command == Command::Picture && protocol::readPicture(request.file).isNull())
         return tr("%1 cannot be read as a picture").arg(request.file);
+    if (request.command == Command::FlashLoad) {
+        const protocol::FlashConversion image = link::FlashImageFile(request.file).load();
+        if (!image.ok())
+            return link::flashFileRefusedText(request.file, image.reason())
+                .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
     return {};
+}
+
+// Writing the flash replaces the controller's fonts and screens: asked on a
+// terminal, unless --yes said so already.
+bool confirmedFlashLoad(const Request& request, std::FILE* err)
+{
+    if (request.command != Command::FlashLoad || request.yes || !isTerminal(stdin))
+        return true;
+    QStringList names;
+    for (const PortTarget& port : request.ports)
+        names << port.name();
+    std::fprintf(err, "%s",
+                 qPrintable(tr("Write %1 into the flash memory of %2? This replaces the "
+                               "controller's fonts and screens. [y/N] ")
+                                .arg(request.file, names.join(QStringLiteral(", ")))));
+    std::fflush(err);
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin))
+        return false;
+    const QString word = QString::fromLocal8Bit(answer).trimmed().toLower();
+    return word == QStringLiteral("y") || word == QStringLiteral("yes");
 }
 
 } // namespace
@@ -96,6 +125,10 @@ ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
     if (const QString error = unusableInput(request); !error.isEmpty()) {
         std::fprintf(err, "lumivor-cli: %s\n", qPrintable(error));
         return ExitCode::BadInput;
+    }
+    if (!confirmedFlashLoad(request, err)) {
+        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(tr("nothing was written")));
+        return ExitCode::Cancelled;
     }
 
     link::SystemClock clock;

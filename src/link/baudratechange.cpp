@@ -43,13 +43,12 @@ void BaudRateChange::run(const QString& rateText)
         return;
     }
     // The command must leave at the old rate: closing the port restores its
-    // old line settings at once, so wait for the line, then drain, then close.
+    // old line settings at once, so wait for the line; closing drains first.
     drained_->start(lineTime(2, link().bitsPerSecond()) + milliseconds(drainMarginMs));
 }
 
 void BaudRateChange::closeAtOldRate()
 {
-    lease().drain(OnFailure::Silent);
     link().monitor().stop();
     link().close();
     view_.selectRateIndex(newRateIndex_);

@@ -76,6 +76,7 @@ FlashStart FlashRead::start(FlashSink& sink)
     sink_ = &sink;
     block_ = 0;
     asked_ = false;
+    trouble_ = FlashTrouble::None;
     // The first request goes out from the event loop, so the caller has
     // shown the transfer before it can end.
     step_->startAt(clock().now());
@@ -152,6 +153,7 @@ void FlashRead::takeBlock()
     }
     const QByteArray& text = got.value;
     if (text.size() > flashBlockCharacters) {
+        trouble_ = FlashTrouble::Protocol;
         end(Outcome::Failed, surplusDetail(text.size()));
         return;
     }
@@ -159,11 +161,13 @@ void FlashRead::takeBlock()
     // must not replace one that can.
     const protocol::FlashConversion checked = protocol::decodeFlashBlock(text);
     if (!checked.ok()) {
+        trouble_ = FlashTrouble::Protocol;
         end(Outcome::Failed, tr("The controller sent a block that is not flash data: %1")
                                  .arg(asClause(checked.reason())));
         return;
     }
     if (const std::optional<QString> reason = sink_->store(block_, text)) {
+        trouble_ = FlashTrouble::File;
         end(Outcome::Failed, *reason);
         return;
     }
@@ -183,6 +187,7 @@ void FlashRead::sendNextBlock()
         return;
     }
     if (surplus.value > 0) {
+        trouble_ = FlashTrouble::Protocol;
         end(Outcome::Failed, surplusDetail(flashBlockCharacters + surplus.value));
         return;
     }
@@ -190,6 +195,7 @@ void FlashRead::sendNextBlock()
         return;
     step_->stop();
     if (const std::optional<QString> reason = sink_->finish()) {
+        trouble_ = FlashTrouble::File;
         end(Outcome::Failed, *reason);
         return;
     }
@@ -199,6 +205,7 @@ void FlashRead::sendNextBlock()
 
 void FlashRead::failPort(const std::optional<SerialPortError>& error)
 {
+    trouble_ = FlashTrouble::Port;
     end(Outcome::Failed, error ? lostDetail(*error) : tr("The port was closed."));
 }
 
@@ -241,6 +248,7 @@ FlashStart FlashWrite::start(FlashSource& source)
     image_ = loaded.bytes();
     block_ = 0;
     sentInBlock_ = 0;
+    trouble_ = FlashTrouble::None;
     phase_ = Phase::Starting;
     step_->startAt(clock().now());
     return {FlashStart::Status::Started, {}};
@@ -364,14 +372,17 @@ void FlashWrite::finishBlock()
     // Done only once the last bytes have left the machine: a port closed
     // right after the message must not cut them off.
     lease().drain(OnFailure::Report);
-    if (lease().isValid())
+    if (lease().isValid()) {
         end(Outcome::Finished);
-    else
-        end(Outcome::Failed, tr("The port failed while the last bytes went out."));
+        return;
+    }
+    trouble_ = FlashTrouble::Port;
+    end(Outcome::Failed, tr("The port failed while the last bytes went out."));
 }
 
 void FlashWrite::failPort(const std::optional<SerialPortError>& error)
 {
+    trouble_ = FlashTrouble::Port;
     end(Outcome::Failed, error ? lostDetail(*error) : tr("The port was closed."));
 }
 

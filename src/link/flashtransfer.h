@@ -55,6 +55,15 @@ struct FlashStart
     bool started() const { return status == Status::Started; }
 };
 
+// What made a transfer fail, for a caller that sorts failures (the
+// command-line front end's exit status).
+enum class FlashTrouble {
+    None,
+    Port,     // the port failed or was closed
+    File,     // the file side could not store or finish
+    Protocol, // the controller sent something a transfer cannot use
+};
+
 // Every wait of a transfer is allowed the line time of what it awaits (and of
 // the bytes sent just before, which the controller must receive first) plus
 // this margin; a controller that stays silent longer ends the transfer.
@@ -83,6 +92,7 @@ public:
     FlashStart start(FlashSink& sink);
     // Blocks received and stored so far.
     int blocksDone() const { return block_; }
+    FlashTrouble trouble() const { return trouble_; }
 
 private:
     void step();
@@ -100,6 +110,7 @@ private:
     int block_ = 0;
     Nanoseconds waitStarted_{0};
     Nanoseconds deadline_{0};
+    FlashTrouble trouble_ = FlashTrouble::None;
 };
 
 // Writes an image into the controller's flash: 29 02, then for each of the
@@ -117,6 +128,7 @@ public:
     // Blocks sent completely so far, and image bytes sent so far.
     int blocksDone() const { return block_; }
     qint64 bytesSent() const;
+    FlashTrouble trouble() const { return trouble_; }
 
 signals:
     // What arrived while a ready byte was awaited.
@@ -145,6 +157,7 @@ private:
     Nanoseconds blockStarted_{0};
     Nanoseconds waitStarted_{0};
     Nanoseconds deadline_{0};
+    FlashTrouble trouble_ = FlashTrouble::None;
 };
 
 // The one message for a transfer that ended without finishing: what

@@ -181,13 +181,21 @@ void LinkService::setState(LinkState state)
         emit disconnected();
 }
 
-// Closing a port that failed may fail again; it is closed as far as it can be.
+// Closing restores the port's old line settings at once, so what is still on
+// its way out leaves first, at the rate it was written at. Closing a port
+// that failed may fail again; it is closed as far as it can be.
 void LinkService::close()
 {
     try {
-        if (port_.portOpen())
+        if (port_.portOpen()) {
+            port_.drain();
             port_.setPortOpen(false);
+        }
     } catch (const SerialPortError&) {
+        try {
+            port_.setPortOpen(false);
+        } catch (const SerialPortError&) {
+        }
     }
     setState(LinkState::Disconnected);
 }

@@ -114,8 +114,8 @@ public:
     // Sets the line settings of the closed port (the baud-rate change).
     std::optional<SerialPortError> setSettings(const QString& settings);
     void setState(LinkState state);
-    // Closes the port (errors closing a failed port are ignored) and goes to
-    // Disconnected.
+    // Closes the port once what was written has left (errors closing a
+    // failed port are ignored) and goes to Disconnected.
     void close();
     // The port failed: close it, go to Disconnected and announce it once.
     void dropLink(const SerialPortError& error);

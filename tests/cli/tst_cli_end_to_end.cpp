@@ -4,6 +4,7 @@
 #include "simprocess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using lumivor::testing::SimProcess;
 
@@ -64,6 +67,9 @@ private Q_SLOTS:
     void aMissingControllerDoesNotStopTheOthers();
     void aWrongCommandLineSaysWhyAndDoesNothing();
     void sendsAPictureAndRefusesAFileThatIsNone();
+    void flashRoundTripOnThreeControllersAtOnce();
+    void ctrlCDuringASaveLeavesTheTargetUntouched();
+    void aFlashFileThatWouldNotLoadIsRefusedBeforeAnyPortOpens();
 };
 
 void CliEndToEndTest::listsThePorts()
@@ -197,6 +203,100 @@ void CliEndToEndTest::sendsAPictureAndRefusesAFileThatIsNone()
     QCOMPARE(refused.status, 5);
     QVERIFY(refused.out.isEmpty());
     QVERIFY2(refused.err.contains("cannot be read as a picture"), qPrintable(refused.err));
+}
+
+namespace {
+
+QByteArray fileContents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+// Back up three controllers at 115200 at once, change a screen on each,
+// restore the backups (three loads take about as long as one) and back up
+// again: the same bytes come back.
+void CliEndToEndTest::flashRoundTripOnThreeControllersAtOnce()
+{
+    SimProcess a, b, c;
+    QVERIFY(a.isRunning() && b.isRunning() && c.isRunning());
+    const QString ports = QStringList{a.devicePath(), b.devicePath(), c.devicePath()}.join(',');
+    const QStringList fast{"--rate", "115200", "--port", ports};
+    QCOMPARE(runCli(QStringList{"baud", "115200", "--port", ports}).status, 0);
+    QTemporaryDir dir;
+    const QString before = dir.filePath("before-{port}.fls");
+    const QString after = dir.filePath("after-{port}.fls");
+    QCOMPARE(runCli(QStringList{"flash-save", before} + fast).status, 0);
+    QCOMPARE(runCli(QStringList{"send", "1E", "02", "00", "00", "EF", "3F"} + fast).status, 0);
+    QCOMPARE(runCli(QStringList{"screen-save", "100"} + fast).status, 0);
+    QCOMPARE(runCli(QStringList{"flash-save", after} + fast).status, 0);
+    const QString first =
+        QString(before).replace("{port}", QString(a.devicePath()).replace('/', '_'));
+    const QString changed =
+        QString(after).replace("{port}", QString(a.devicePath()).replace('/', '_'));
+    QVERIFY(fileContents(first) != fileContents(changed)); // screen 100 did change
+
+    const CliRun restore =
+        runCli(QStringList{"flash-load", first, "--yes"} + fast, nullptr, 240000);
+    QCOMPARE(restore.status, 0);
+    QCOMPARE(restore.out.count(": ok: "), 3);
+    QCOMPARE(runCli(QStringList{"flash-save", after} + fast).status, 0);
+    for (const SimProcess* sim : {&a, &b, &c}) {
+        const QString name = QString(sim->devicePath()).replace('/', '_');
+        QCOMPARE(fileContents(QString(after).replace("{port}", name)).size(), 983040);
+        QCOMPARE(fileContents(QString(after).replace("{port}", name)), fileContents(first));
+        QVERIFY(!QFile::exists(QString(after).replace("{port}", name) + ".part"));
+    }
+}
+
+// Ctrl-C stops a backup as the console's Cancel does: the blocks so far stay
+// in the .part file and a good backup of the same name is not touched.
+void CliEndToEndTest::ctrlCDuringASaveLeavesTheTargetUntouched()
+{
+    SimProcess sim({"--line-timing"}); // a real line's pace: 1 s per block at 9600
+    QTemporaryDir dir;
+    const QString target = dir.filePath("good.fls");
+    QFile good(target);
+    QVERIFY(good.open(QIODevice::WriteOnly));
+    good.write(QByteArray(983040, 'a'));
+    good.close();
+
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", sim.dataHome());
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(LUMIVOR_CLI_PATH), {"flash-save", target, "-p", com(sim)});
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target + ".part").size() >= 480, 20000);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 130);
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(out.contains(": cancelled: ") && out.contains(target + ".part"), qPrintable(out));
+    QCOMPARE(fileContents(target), QByteArray(983040, 'a'));
+    QVERIFY(QFileInfo(target + ".part").size() % 480 == 0);
+}
+
+void CliEndToEndTest::aFlashFileThatWouldNotLoadIsRefusedBeforeAnyPortOpens()
+{
+    SimProcess sim;
+    QTemporaryDir dir;
+    const QString shortFile = dir.filePath("short.fls");
+    QFile file(shortFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(1000, 'f'));
+    file.close();
+    const CliRun run = runCli({"flash-load", shortFile, "-p", com(sim), "--yes"}, &sim);
+    QCOMPARE(run.status, 5);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("cannot be loaded into the controller") &&
+                 run.err.contains("Nothing was sent"),
+             qPrintable(run.err));
+    // The controller was never touched: it answers at once, nothing half written.
+    QCOMPARE(runCli({"id", "-p", com(sim)}, &sim).status, 0);
 }
 
 QTEST_GUILESS_MAIN(CliEndToEndTest)
