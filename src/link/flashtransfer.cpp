@@ -61,6 +61,11 @@ FlashRead::FlashRead(LinkService& link, QObject* parent)
     step_ = clock().createTimer(this);
     step_->setObjectName(QStringLiteral("tmrFlashRead"));
     connect(step_, &ClockTimer::timeout, this, &FlashRead::step);
+    // A block is taken as soon as its last character is in, not at the next tick.
+    connect(&link, &LinkService::bytesArrived, this, [this] {
+        if (isRunning() && awaiting_)
+            poll();
+    });
 }
 
 FlashStart FlashRead::start(FlashSink& sink)
@@ -76,6 +81,7 @@ FlashStart FlashRead::start(FlashSink& sink)
     sink_ = &sink;
     block_ = 0;
     asked_ = false;
+    awaiting_ = false;
     trouble_ = FlashTrouble::None;
     // The first request goes out from the event loop, so the caller has
     // shown the transfer before it can end.
@@ -112,6 +118,7 @@ bool FlashRead::ask(const QByteArray& bytes)
 // non-blocking check of the receive buffer.
 void FlashRead::awaitBlock(Nanoseconds askedAt, int bytesAsked)
 {
+    awaiting_ = true;
     waitStarted_ = askedAt;
     deadline_ = askedAt + lineTime(bytesAsked + flashBlockCharacters, link().bitsPerSecond()) +
                 flashWaitMargin;
@@ -146,6 +153,7 @@ void FlashRead::poll()
 
 void FlashRead::takeBlock()
 {
+    awaiting_ = false;
     const ReadOutcome got = lease().read(OnFailure::Report);
     if (!got.done()) {
         failPort(got.error);
@@ -225,6 +233,11 @@ FlashWrite::FlashWrite(LinkService& link, QObject* parent)
     step_ = clock().createTimer(this);
     step_->setObjectName(QStringLiteral("tmrFlashWrite"));
     connect(step_, &ClockTimer::timeout, this, &FlashWrite::step);
+    // A block goes out as soon as its ready byte is in, not at the next tick.
+    connect(&link, &LinkService::bytesArrived, this, [this] {
+        if (isRunning() && phase_ == Phase::AwaitingReady)
+            pollReady();
+    });
 }
 
 qint64 FlashWrite::bytesSent() const

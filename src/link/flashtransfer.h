@@ -107,6 +107,7 @@ private:
     ClockTimer* step_ = nullptr;
     FlashSink* sink_ = nullptr;
     bool asked_ = false;
+    bool awaiting_ = false; // a block has been asked for and not yet taken
     int block_ = 0;
     Nanoseconds waitStarted_{0};
     Nanoseconds deadline_{0};

@@ -15,6 +15,10 @@ LinkService::LinkService(SerialPort& port, Clock& clock, QObject* parent)
         if (self)
             self->dropLink(error, nullptr);
     });
+    port_.setArrivalWatcher([self = QPointer<LinkService>(this)] {
+        if (self)
+            QMetaObject::invokeMethod(self, &LinkService::bytesArrived, Qt::QueuedConnection);
+    });
 }
 
 LinkService::~LinkService()

@@ -128,6 +128,9 @@ signals:
     // the operator itself (operationReports), otherwise the link's owner does.
     void dropped(const lumivor::link::SerialPortError& error, bool operationReports);
     void busyChanged(bool busy);
+    // Bytes have arrived: a reader waiting for them may look now. Delivered
+    // from the event loop, never from inside a port call.
+    void bytesArrived();
 
 private:
     friend class LinkLease;

@@ -156,7 +156,10 @@ SerialPortError describeOpenFailure(const OpenFailure& failure)
 
 QtSerialPort::QtSerialPort(Resolver resolver) : resolver_(std::move(resolver))
 {
-    QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { takeArrivedBytes(); });
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] {
+        if (takeArrivedBytes() > 0 && arrivalWatcher_)
+            arrivalWatcher_();
+    });
     QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
                      [this](QSerialPort::SerialPortError error) { onQtError(error); });
     lineCheck_.setInterval(lineCheckMs);
@@ -330,15 +333,16 @@ void QtSerialPort::pullPendingBytes()
 // Keeps the oldest bytes up to the receive buffer's size and drops the rest,
 // as a UART's receive buffer overflows: Qt's own buffer stays empty however
 // long nobody reads.
-void QtSerialPort::takeArrivedBytes()
+qsizetype QtSerialPort::takeArrivedBytes()
 {
     if (!port_.isOpen())
-        return;
+        return 0;
     const QByteArray arrived = port_.readAll();
     const qsizetype room = receiveBufferBytes - received_.size();
     const qsizetype kept = std::min(room, arrived.size());
     received_.append(arrived.constData(), kept);
     lostBytes_ += arrived.size() - kept;
+    return kept;
 }
 
 QByteArray QtSerialPort::input()
@@ -379,6 +383,11 @@ void QtSerialPort::onQtError(QSerialPort::SerialPortError error)
     const bool writing = error == QSerialPort::WriteError;
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError && !writing)
         return; // a time-out of a zero wait, a control line a pseudo-terminal lacks
+    if (!writing && readFoundNothing()) {
+        port_.clearError();
+        resumeQtReadNotifier();
+        return;
+    }
     // On a hang-up Qt's text is a stale errno ("No such file or directory").
     const QString cause = lineHungUp() ? QString() : port_.errorString();
     fail(deviceFailure(writing ? PortErrorCode::WriteFailed : PortErrorCode::ReadFailed, cause));
@@ -399,6 +408,29 @@ SerialPortError QtSerialPort::deviceFailure(PortErrorCode code, const QString& c
                              ? tr(" hung up: the device was unplugged or the other end closed it")
                              : tr(" failed: ") + cause;
     return SerialPortError(code, portLabel() + what);
+}
+
+// Qt's read notifier and a reader's own look at the port can both be due in
+// one turn of the event loop; whichever comes second finds the bytes gone and
+// reads nothing, which Qt reports as a read error with a stale system text.
+// With the line up that is no failure. (On Windows reads never race so.)
+bool QtSerialPort::readFoundNothing() const
+{
+#ifdef Q_OS_UNIX
+    return !lineHungUp();
+#else
+    return false;
+#endif
+}
+
+// Qt turns its read notifier off after such a read when the stale text is
+// "try again"; the port is fine, so it goes back on.
+void QtSerialPort::resumeQtReadNotifier()
+{
+    const auto notifiers = port_.findChildren<QSocketNotifier*>();
+    for (QSocketNotifier* notifier : notifiers)
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(true);
 }
 
 bool QtSerialPort::lineHungUp() const

@@ -41,6 +41,10 @@ public:
     int inBufferCount() override;
     void drain() override;
     void setFailureWatcher(FailureWatcher watcher) override { watcher_ = std::move(watcher); }
+    void setArrivalWatcher(ArrivalWatcher watcher) override
+    {
+        arrivalWatcher_ = std::move(watcher);
+    }
 
     // How long a write may wait for the device to take its bytes.
     static constexpr int writeTimeoutMs = 2000;
@@ -60,10 +64,12 @@ private:
     void applyLineSettings();
     void requireUsable() const;
     void pullPendingBytes();
-    void takeArrivedBytes();
+    qsizetype takeArrivedBytes();
     void onQtError(QSerialPort::SerialPortError error);
     void checkLine();
     bool lineHungUp() const;
+    bool readFoundNothing() const;
+    void resumeQtReadNotifier();
     SerialPortError deviceFailure(PortErrorCode code, const QString& cause) const;
     void fail(const SerialPortError& error);
     void silenceQtNotifiers();
@@ -72,6 +78,7 @@ private:
 
     Resolver resolver_;
     FailureWatcher watcher_;
+    ArrivalWatcher arrivalWatcher_;
     QSerialPort port_;
     QTimer lineCheck_;
     QString device_; // the device opened last, as resolved

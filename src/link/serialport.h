@@ -53,6 +53,7 @@ class SerialPort
 {
 public:
     using FailureWatcher = std::function<void(const SerialPortError&)>;
+    using ArrivalWatcher = std::function<void()>;
 
     // Enough for a whole flash block (480 characters) several times over.
     static constexpr int receiveBufferBytes = 4096;
@@ -91,6 +92,11 @@ public:
     // or hangs up on its own (an adapter pulled, the other end of a
     // pseudo-terminal closed) while nobody is reading or writing it.
     virtual void setFailureWatcher(FailureWatcher watcher) = 0;
+
+    // Called from the event loop when bytes have arrived, so a reader that
+    // waits for them can look at once instead of on its next tick. A port
+    // that cannot tell never calls it; readers still look on their own.
+    virtual void setArrivalWatcher(ArrivalWatcher watcher) = 0;
 };
 
 } // namespace lumivor::link

@@ -82,6 +82,10 @@ public:
     {
         port_.setFailureWatcher(std::move(watcher));
     }
+    void setArrivalWatcher(ArrivalWatcher watcher) override
+    {
+        port_.setArrivalWatcher(std::move(watcher));
+    }
 
 private:
     void record(TrafficRecord::Direction direction, const QByteArray& bytes);

@@ -81,6 +81,7 @@ private Q_SLOTS:
     void silentControllerEndsTheTransferAtItsTimeLimit_data();
     void silentControllerEndsTheTransferAtItsTimeLimit();
     void charactersAfterABlockAndBefore29EndTheRead();
+    void aWaitEndsAsSoonAsThePortTellsOfArrivals();
 };
 
 void FlashTransferTest::writeWaitsForTheFirstReadyByteBeforeAnyData()
@@ -218,5 +219,31 @@ void FlashTransferTest::charactersAfterABlockAndBefore29EndTheRead()
     QVERIFY(sink.abandoned);
 }
 
-QTEST_GUILESS_MAIN(FlashTransferTest)
+// A port that tells of arrivals spares each wait its tick: the block and the
+// ready byte are taken with the clock standing still.
+void FlashTransferTest::aWaitEndsAsSoonAsThePortTellsOfArrivals()
+{
+    Rig rig;
+    FlashController controller(rig.port);
+    MemorySink sink;
+    link::FlashRead read(rig.link);
+    QVERIFY(read.start(sink).started());
+    rig.clock.advance(0); // 29 01 goes out from the event loop
+    QCOMPARE(read.blocksDone(), 0);
+    rig.port.announceArrival();
+    QTRY_COMPARE(read.blocksDone(), 1);
+    QCOMPARE(rig.port.writes.last(), QByteArray("\x29"));
+    read.cancel();
+
+    MemorySource source(testing::sampleFlashImage().toHex());
+    link::FlashWrite write(rig.link);
+    QVERIFY(write.start(source).started());
+    rig.clock.advance(0); // 29 02 out, the ready byte in
+    const qsizetype before = rig.port.writes.size();
+    rig.port.announceArrival();
+    QTRY_VERIFY(rig.port.writes.size() > before); // the block's first bytes
+    write.cancel();
+}
+
+QTEST_MAIN(FlashTransferTest)
 #include "tst_flash_transfer.moc"

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void aHangUpOfAnIdlePortIsReportedOnce_data();
     void aHangUpOfAnIdlePortIsReportedOnce();
     void theWatcherMayCloseThePortAndItOpensAgain();
+    void aReaderAheadOfQtsNotifierIsNoFailure();
     void aFailureAReaderMetIsNotReportedAfterClose();
     void aFloodKeepsTheOldestBytesAndNothingGrows();
     void onlySerialTerminalsAreOpened_data();
@@ -234,6 +235,37 @@ void QtSerialPortTest::aHangUpOfAnIdlePortIsReportedOnce()
     QCOMPARE(errorOf([&] { port.inBufferCount(); }), PortErrorCode::ReadFailed);
     QCOMPARE(errorOf([&] { port.output("ID"); }), PortErrorCode::ReadFailed);
     QCOMPARE(errorOf([&] { port.drain(); }), PortErrorCode::ReadFailed);
+}
+
+// A reader that looks when told of arrivals can take the bytes in the same
+// turn of the event loop in which Qt's own read notifier is due; that
+// notifier then reads nothing. The port is fine and must stay so, and the
+// arrivals go on being told.
+void QtSerialPortTest::aReaderAheadOfQtsNotifierIsNoFailure()
+{
+    PseudoTerminal pty;
+    QtSerialPort port([&](int) { return pty.slavePath(); });
+    QList<SerialPortError> reports;
+    port.setFailureWatcher([&](const SerialPortError& error) { reports.append(error); });
+    int arrivals = 0;
+    port.setArrivalWatcher([&] { ++arrivals; });
+    port.setPortOpen(true);
+    QByteArray received;
+    QObject context;
+    for (int round = 0; round < 200; ++round) {
+        QVERIFY(pty.write(QByteArray(1, char('a' + round % 26))));
+        QMetaObject::invokeMethod(
+            &context, [&] { received += port.input(); }, Qt::QueuedConnection);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE(received.size() + port.inBufferCount(), 200);
+    QVERIFY2(reports.isEmpty(),
+             qPrintable(reports.isEmpty() ? QString() : reports[0].description()));
+    const int before = arrivals;
+    QVERIFY(pty.write("z"));
+    QTRY_VERIFY(arrivals > before);
+    QCOMPARE(port.input().right(1), QByteArray("z"));
 }
 
 void QtSerialPortTest::theWatcherMayCloseThePortAndItOpensAgain()

@@ -27,6 +27,17 @@ public:
     int inBufferCount() override;
     void drain() override { ++drainCount; }
     void setFailureWatcher(FailureWatcher watcher) override { watcher_ = std::move(watcher); }
+    // The double never tells of arrivals by itself (readers look on their
+    // ticks); a test may tell with announceArrival().
+    void setArrivalWatcher(ArrivalWatcher watcher) override
+    {
+        arrivalWatcher_ = std::move(watcher);
+    }
+    void announceArrival()
+    {
+        if (arrivalWatcher_)
+            arrivalWatcher_();
+    }
 
     // The device fails on its own (an adapter pulled): the watcher hears of it.
     void hangUp(const link::SerialPortError& error);
@@ -55,6 +66,7 @@ private:
     bool open_ = false;
     QByteArray inbox_;
     FailureWatcher watcher_;
+    ArrivalWatcher arrivalWatcher_;
     std::optional<link::SerialPortError> openFailure_;
     std::optional<link::SerialPortError> writeFailure_;
     std::optional<link::SerialPortError> readFailure_;
