@@ -71,8 +71,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kestrin-sim did not start (%s)\n", KESTRIN_SIM_PATH);
         return 1;
     }
-    auto ports =
-        link::ComPortTable::probe(dataHome.path() + QStringLiteral("/lumivor/ports"), {});
+    auto ports = link::ComPortTable::probe(dataHome.path() + QStringLiteral("/lumivor/ports"), {});
     link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
     testing::FakeDialogs dialogs;
     link::SystemClock clock;

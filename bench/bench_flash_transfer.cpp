@@ -3,7 +3,10 @@
 // carry, and the longest stall of the window's event loop meanwhile. Then the
 // same read by a minimal Python script (bench/flash_read.py) on the same link.
 //
-//   bench_flash_transfer [--no-python]
+//   bench_flash_transfer [--no-python] [--traffic]
+//
+// With --traffic the read runs twice, with the traffic view closed and then
+// open (View > Traffic, the window shown), to measure what watching costs.
 //
 // The console connects at 9600 and changes the rate to 115200 with "Change
 // Baud Rate", as an operator does. The write puts back the image the read
@@ -18,6 +21,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
@@ -144,6 +148,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const bool python = !QCoreApplication::arguments().contains(QStringLiteral("--no-python"));
+    const bool traffic = QCoreApplication::arguments().contains(QStringLiteral("--traffic"));
 
     QTemporaryDir files;
     testing::SimProcess sim({QStringLiteral("--line-timing")});
@@ -173,6 +178,15 @@ int main(int argc, char** argv)
     const QString image = files.filePath(QStringLiteral("flash.fls"));
     const Run read = transfer(console, probe, "optFlashCopy", image);
     report("read", read, lineSeconds(readReceivedBytes + readSentBytes), 1.03);
+    if (traffic) {
+        console.window.show();
+        console.window.findChild<QDockWidget*>(QStringLiteral("dckTraffic"))->show();
+        const Run watched = transfer(console, probe, "optFlashCopy", image);
+        report("read, traffic view open", watched, lineSeconds(readReceivedBytes + readSentBytes),
+               1.03);
+        std::printf("the traffic view costs %.2f %% of the read's time\n",
+                    100.0 * (watched.seconds - read.seconds) / read.seconds);
+    }
     const Run write = transfer(console, probe, "optFlashLoad", image);
     report("write", write, lineSeconds(writeSentBytes + writeReadyBytes), 1.05);
     console.click("cmd_conecta"); // the port goes to the script
@@ -184,8 +198,9 @@ int main(int argc, char** argv)
     if (python) {
         QProcess script;
         script.setProcessChannelMode(QProcess::ForwardedChannels);
-        script.start(QStringLiteral("python3"), {QStringLiteral(FLASH_READ_SCRIPT), sim.devicePath(),
-                                                 QStringLiteral("--rate"), QString::number(rate)});
+        script.start(QStringLiteral("python3"),
+                     {QStringLiteral(FLASH_READ_SCRIPT), sim.devicePath(), QStringLiteral("--rate"),
+                      QString::number(rate)});
         if (!script.waitForFinished(600'000) || script.exitCode() != 0)
             status = 1;
     }

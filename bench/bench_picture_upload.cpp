@@ -29,8 +29,8 @@
 #include "link/linkservice.h"
 #include "link/pictureupload.h"
 #include "link/qtserialport.h"
-#include "simprocess.h"
 #include "protocol/picture.h"
+#include "simprocess.h"
 
 #include <QApplication>
 #include <QComboBox>

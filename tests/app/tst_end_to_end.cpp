@@ -4,6 +4,7 @@
 #include "fakedialogs.h"
 #include "link/clock.h"
 #include "link/comports.h"
+#include "link/connection.h"
 #include "link/qtserialport.h"
 #include "pty.h"
 #include "simprocess.h"
@@ -26,6 +27,8 @@ class EndToEndTest : public QObject
 private Q_SLOTS:
     void connectsTakesOverTheContrastAndShowsTouchReports();
     void changesTheVirtualControllersRateAndStaysConnected();
+    void aControllerThatVanishes_data();
+    void aControllerThatVanishes();
 };
 
 void EndToEndTest::connectsTakesOverTheContrastAndShowsTouchReports()
@@ -94,6 +97,47 @@ void EndToEndTest::changesTheVirtualControllersRateAndStaysConnected()
     QTRY_COMPARE(window.findChild<QLineEdit*>(QStringLiteral("txtController_ID"))->text(),
                  QStringLiteral("KT24064"));
     QCOMPARE(dialogs.messages.size(), 1); // the confirmation only
+}
+
+void EndToEndTest::aControllerThatVanishes_data()
+{
+    QTest::addColumn<bool>("connected"); // or still detecting
+    QTest::newRow("while connected without a poll") << true;
+    QTest::newRow("during the detection") << false;
+}
+
+// The controller's end goes away while nothing is being sent or polled: the
+// console notices by itself, drops the link and says so once, and says
+// nothing else later ("Can't open", "Controller not found").
+void EndToEndTest::aControllerThatVanishes()
+{
+    QFETCH(bool, connected);
+    testing::PseudoTerminal controller;
+    QTemporaryDir portDir;
+    QVERIFY(QFile::link(controller.slavePath(), portDir.path() + QStringLiteral("/com2")));
+    auto ports = link::ComPortTable::probe(portDir.path(), {});
+    link::QtSerialPort port([&](int n) { return ports.deviceToOpen(n); });
+    testing::FakeDialogs dialogs;
+    link::SystemClock clock;
+    app::MainWindow window(port, dialogs, ports, clock);
+    auto* connect = window.findChild<QPushButton*>(QStringLiteral("cmd_conecta"));
+    QTest::mouseClick(connect, Qt::LeftButton);
+    if (connected) {
+        QByteArray heard;
+        QTRY_VERIFY((heard += controller.readAvailable()).contains("ID"));
+        controller.write("KESTRIN 240x64"); // no "!": no response poll
+        QTRY_COMPARE(connect->text(), QStringLiteral("Disconnect"));
+        QVERIFY(!window.findChild<link::ClockTimer*>(QStringLiteral("Timer2"))->isActive());
+    }
+    controller.hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(dialogs.messages.size(), 1, 5000);
+    QVERIFY2(dialogs.messages.first().text.startsWith(
+                 QStringLiteral("The connection to the selected COM Port was lost.")),
+             qPrintable(dialogs.messages.first().text));
+    QCOMPARE(connect->text(), QStringLiteral("Connect"));
+    QVERIFY(!port.portOpen());
+    QTest::qWait(link::Connection::detectionTimeoutMs + 300);
+    QCOMPARE(dialogs.messages.size(), 1);
 }
 
 QTEST_MAIN(EndToEndTest)
