@@ -43,6 +43,8 @@ using panels::makeFrame;
 
 namespace {
 
+constexpr QSize comfortableSize(960, 540);
+
 QTabWidget* makeTabs(const char* name)
 {
     auto* tabs = new QTabWidget;
@@ -94,6 +96,9 @@ MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs, link::Com
     setCentralWidget(tabs);
     buildStatusBar();
     setWindowTitle(product::title());
+    // At its preferred size where a full-HD screen at 200 % (960 x 540) holds
+    // it, and never smaller than every frame needs.
+    resize(sizeHint().boundedTo(comfortableSize).expandedTo(minimumSizeHint()));
 }
 
 MainWindow::~MainWindow() = default;

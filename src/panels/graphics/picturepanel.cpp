@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
@@ -59,18 +60,20 @@ PicturePanel::PicturePanel(const PanelContext& context, QWidget* parent)
     lcd_->setFrameStyle(preview_->frameStyle());
     auto* conversionRow = buildConversionRow();
 
+    // The picture and what the LCD will show side by side; the buttons under
+    // the picture, the conversion under the LCD.
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(open);
     buttons->addStretch();
     buttons->addWidget(send);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(preview_, 0, Qt::AlignHCenter);
-    layout->addLayout(buttons);
-    layout->addWidget(makeLabel("lblLcd", tr("On the LCD:")));
-    layout->addWidget(lcd_, 0, Qt::AlignHCenter);
-    layout->addWidget(conversionRow);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(makeLabel("lblLcd", tr("On the LCD:")), 0, 1);
+    grid->addWidget(preview_, 1, 0);
+    grid->addWidget(lcd_, 1, 1);
+    grid->addLayout(buttons, 2, 0);
+    grid->addWidget(conversionRow, 2, 1);
+    grid->setRowStretch(3, 1); // the buttons stay right under the preview
     showPreview();
-    layout->addStretch(); // the buttons stay right under the preview
 }
 
 // The system window colour is the palette's Base (the background of text
