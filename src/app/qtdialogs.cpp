@@ -65,6 +65,18 @@ QString defaultSuffix(const QString& pairs)
     return pattern.startsWith(QStringLiteral("*.")) ? pattern.mid(2) : QString();
 }
 
+// Picture and flash files are matched by extension whatever its case (a
+// camera's "IMG_0001.JPG"). Qt's own file dialog does so; the desktop's on
+// Linux (GTK) matches patterns case by case, so Qt's is used there.
+QFileDialog::Options fileDialogOptions()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return QFileDialog::DontUseNativeDialog;
+#else
+    return {};
+#endif
+}
+
 } // namespace
 
 QString qtFileFilter(const QString& pairs)
@@ -94,7 +106,8 @@ link::Dialogs::Answer QtDialogs::message(const QString& text, const QString& tit
 
 QString QtDialogs::openFileName(const QString& filter)
 {
-    return QFileDialog::getOpenFileName(owner_, QString(), QString(), qtFileFilter(filter));
+    return QFileDialog::getOpenFileName(owner_, QString(), QString(), qtFileFilter(filter),
+                                        nullptr, fileDialogOptions());
 }
 
 // Asks before replacing an existing file, and adds the filter's extension to
@@ -102,6 +115,7 @@ QString QtDialogs::openFileName(const QString& filter)
 QString QtDialogs::saveFileName(const QString& filter)
 {
     QFileDialog dialog(owner_, QString(), QString(), qtFileFilter(filter));
+    dialog.setOptions(fileDialogOptions());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix(filter));
