@@ -5,28 +5,16 @@ of the 2048 blocks read exactly 480 characters and send 29 (after the last too).
 Usage: flash_read.py DEVICE [--rate N] [--blocks N]
 
 The controller must already run at the rate given (the console's rate change
-leaves kestrin-sim there). Python standard library only: termios, select, os.
+leaves kestrin-sim there). Python standard library only: termios, select, os;
+the port is opened raw as sim_link.py opens it.
 """
 
 import argparse
 import os
 import select
-import termios
 import time
 
-RATES = {9600: termios.B9600, 19200: termios.B19200, 38400: termios.B38400,
-         57600: termios.B57600, 115200: termios.B115200}
-
-
-def open_raw(path, rate):
-    fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
-    attrs = termios.tcgetattr(fd)
-    attrs[0] = attrs[1] = attrs[3] = 0
-    attrs[2] = termios.CS8 | termios.CREAD | termios.CLOCAL
-    attrs[4] = attrs[5] = RATES[rate]
-    termios.tcsetattr(fd, termios.TCSANOW, attrs)
-    termios.tcflush(fd, termios.TCIOFLUSH)
-    return fd
+from sim_link import open_port
 
 
 def read_exactly(fd, count, timeout=5.0):
@@ -44,7 +32,7 @@ def main():
     parser.add_argument("--rate", type=int, default=115200)
     parser.add_argument("--blocks", type=int, default=2048)
     args = parser.parse_args()
-    fd = open_raw(args.device, args.rate)
+    fd = open_port(args.device, args.rate)
     start = time.monotonic()
     os.write(fd, b"\x29\x01")
     for _ in range(args.blocks):

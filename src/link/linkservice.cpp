@@ -72,50 +72,46 @@ LinkOutcome<T> LinkService::failed(const SerialPortError& error, OnFailure polic
     return outcome;
 }
 
-WriteOutcome LinkService::writePort(const QByteArray& bytes, OnFailure policy,
-                                    const LinkLease* caller)
+// One call on the port under the sending rule: refused while the port is
+// closed or another holds the link; a port error becomes a failed outcome
+// handled by the policy.
+template<typename T, typename Call>
+LinkOutcome<T> LinkService::callPort(OnFailure policy, const LinkLease* caller, Call call)
 {
     if (!isOpen() || !heldBy(caller))
         return {};
     try {
-        port_.output(bytes);
-        return {WriteOutcome::Status::Done, {}, {}};
+        return {LinkOutcome<T>::Status::Done, call(), {}};
     } catch (const SerialPortError& error) {
-        return failed<Written>(error, policy, caller);
+        return failed<T>(error, policy, caller);
     }
+}
+
+WriteOutcome LinkService::writePort(const QByteArray& bytes, OnFailure policy,
+                                    const LinkLease* caller)
+{
+    return callPort<Written>(policy, caller, [&] {
+        port_.output(bytes);
+        return Written{};
+    });
 }
 
 ReadOutcome LinkService::readPort(OnFailure policy, const LinkLease* caller)
 {
-    if (!isOpen() || !heldBy(caller))
-        return {};
-    try {
-        return {ReadOutcome::Status::Done, port_.input(), {}};
-    } catch (const SerialPortError& error) {
-        return failed<QByteArray>(error, policy, caller);
-    }
+    return callPort<QByteArray>(policy, caller, [this] { return port_.input(); });
 }
 
 CountOutcome LinkService::countPort(OnFailure policy, const LinkLease* caller)
 {
-    if (!isOpen() || !heldBy(caller))
-        return {};
-    try {
-        return {CountOutcome::Status::Done, port_.inBufferCount(), {}};
-    } catch (const SerialPortError& error) {
-        return failed<int>(error, policy, caller);
-    }
+    return callPort<int>(policy, caller, [this] { return port_.inBufferCount(); });
 }
 
 void LinkService::drainPort(OnFailure policy, const LinkLease* caller)
 {
-    if (!isOpen() || !heldBy(caller))
-        return;
-    try {
+    callPort<Written>(policy, caller, [this] {
         port_.drain();
-    } catch (const SerialPortError& error) {
-        failed<Written>(error, policy, caller);
-    }
+        return Written{};
+    });
 }
 
 std::unique_ptr<LinkLease> LinkService::lease(const QString& purpose, std::function<void()> stop,

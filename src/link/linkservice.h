@@ -140,6 +140,8 @@ private:
     void drainPort(OnFailure policy, const LinkLease* caller);
     template<typename T>
     LinkOutcome<T> failed(const SerialPortError& error, OnFailure policy, const LinkLease* caller);
+    template<typename T, typename Call>
+    LinkOutcome<T> callPort(OnFailure policy, const LinkLease* caller, Call call);
     bool heldBy(const LinkLease* caller) const { return lease_ == caller; }
     void release(const LinkLease* lease);
     void dropLink(const SerialPortError& error, const LinkLease* caller);
