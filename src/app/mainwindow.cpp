@@ -44,6 +44,8 @@ using panels::makeFrame;
 namespace {
 
 constexpr QSize comfortableSize(960, 540);
+// ProgressBar1 at rest: the flash transfer's range, block 0 to 2047.
+constexpr int restingProgressMaximum = 2047;
 
 QTabWidget* makeTabs(const char* name)
 {
@@ -201,7 +203,7 @@ void MainWindow::buildStatusBar()
     statusBar()->addPermanentWidget(cancel_);
     progress_ = new QProgressBar;
     progress_->setObjectName(QStringLiteral("ProgressBar1"));
-    progress_->setRange(0, 2047);
+    progress_->setRange(0, restingProgressMaximum);
     progress_->setValue(0);
     progress_->setTextVisible(false);
     progress_->setMaximumWidth(140);
@@ -334,6 +336,7 @@ void MainWindow::operationEnded()
     cancelOperation_ = nullptr;
     cancel_->hide();
     escape_->setEnabled(false);
+    progress_->setRange(0, restingProgressMaximum); // as laid out, whatever the last range
     progress_->setValue(0);
 }
 
