@@ -5,28 +5,88 @@
 #include "link/traffic.h"
 #include "product.h"
 
+#include <QAbstractListModel>
 #include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
-#include <QStringList>
 #include <QVBoxLayout>
 
 namespace lumivor::app {
+
+// The log's records from `first_` on, `count_` of them, as list rows. It
+// keeps serials, so a row stays the same record however the log moves on;
+// a row whose record the log has let go of says so.
+class TrafficModel final : public QAbstractListModel
+{
+public:
+    explicit TrafficModel(const link::TrafficLog& log, QObject* parent)
+        : QAbstractListModel(parent), log_(log), first_(log.nextSerial())
+    {}
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : count_;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        const link::TrafficRecord* record = log_.find(first_ + quint64(index.row()));
+        return record ? link::TrafficLog::line(*record) : TrafficView::tr("(no longer held)");
+    }
+
+    // Takes in what the log gained since, and lets go of what it dropped.
+    void catchUp()
+    {
+        const quint64 oldest = log_.oldestSerial();
+        if (oldest > first_) {
+            const int gone = int(std::min<quint64>(oldest - first_, quint64(count_)));
+            if (gone > 0) {
+                beginRemoveRows({}, 0, gone - 1);
+                count_ -= gone;
+                endRemoveRows();
+            }
+            first_ = oldest;
+        }
+        const quint64 end = first_ + quint64(count_);
+        if (log_.nextSerial() > end) {
+            const int added = int(log_.nextSerial() - end);
+            beginInsertRows({}, count_, count_ + added - 1);
+            count_ += added;
+            endInsertRows();
+        }
+    }
+
+    void restart()
+    {
+        beginResetModel();
+        first_ = log_.nextSerial();
+        count_ = 0;
+        endResetModel();
+    }
+
+private:
+    const link::TrafficLog& log_;
+    quint64 first_;
+    int count_ = 0;
+};
 
 TrafficView::TrafficView(link::TrafficLog& log, link::Clock& clock, link::Dialogs& dialogs,
                          QWidget* parent)
     : QDockWidget(tr("Traffic"), parent), log_(log), dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("dckTraffic"));
-    lines_ = new QPlainTextEdit;
-    lines_->setObjectName(QStringLiteral("txtTraffic"));
-    lines_->setReadOnly(true);
-    lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    lines_->setMaximumBlockCount(shownLines);
+    model_ = new TrafficModel(log_, this);
+    lines_ = new QListView;
+    lines_->setObjectName(QStringLiteral("lstTraffic"));
+    lines_->setModel(model_);
+    lines_->setUniformItemSizes(true); // the list never measures more than one line
     lines_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    lines_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     pause_ = new QPushButton(tr("Pause"));
     pause_->setObjectName(QStringLiteral("cmdTrafficPause"));
     pause_->setCheckable(true);
@@ -60,35 +120,23 @@ TrafficView::TrafficView(link::TrafficLog& log, link::Clock& clock, link::Dialog
     });
 }
 
-// Paused, the view stands still while the log goes on recording; it then
-// picks up from the newest lines.
+// Paused, the list stands still while the log goes on recording; it then
+// picks up where the log stands. A list scrolled to its end follows it.
 void TrafficView::refresh()
 {
-    if (pause_->isChecked() || log_.nextSerial() == shownUpTo_)
+    if (pause_->isChecked())
         return;
-    // A flood since the last tick: the newest lines, under a note for the rest.
-    const quint64 pending = log_.nextSerial() - shownUpTo_;
-    const quint64 room = shownLines - 1;
-    const quint64 skipped = pending > room + 1 ? pending - room : 0;
-    QStringList text;
-    if (skipped > 0)
-        text << tr("... %1 earlier lines are in the log (Save log...)").arg(skipped);
-    log_.visitSince(shownUpTo_ + skipped, [&text](const link::TrafficRecord& record) {
-        text << link::TrafficLog::line(record);
-    });
-    shownUpTo_ = log_.nextSerial();
     QScrollBar* bar = lines_->verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
-    lines_->appendPlainText(text.join(QLatin1Char('\n')));
+    model_->catchUp();
     if (following)
-        bar->setValue(bar->maximum());
+        lines_->scrollToBottom();
 }
 
 void TrafficView::clear()
 {
     log_.clear();
-    lines_->clear();
-    shownUpTo_ = log_.nextSerial();
+    model_->restart();
 }
 
 void TrafficView::saveLog()

@@ -340,8 +340,8 @@ void FlashWrite::startBlock()
 }
 
 // Each byte is its own write, due when the line has carried the bytes before
-// it. A tick writes every byte due before the next tick can come (a late
-// tick catches up at once), and ticks come at most once per pacing lead.
+// it. A tick writes every byte due within the pacing lead (a late tick
+// catches up at once), and ticks come every millisecond.
 void FlashWrite::sendDueBytes()
 {
     const int rate = link().bitsPerSecond();
@@ -367,8 +367,9 @@ void FlashWrite::sendDueBytes()
         finishBlock();
         return;
     }
-    const Nanoseconds due = blockStarted_ + lineTime(sentInBlock_, rate) - flashPacingLead;
-    step_->startAt(std::max(due, now + flashPacingLead));
+    // Ticks come every millisecond while bytes wait, well inside the lead,
+    // so a tick that comes late still finds bytes on their way out.
+    step_->startAt(now + repollInterval);
 }
 
 void FlashWrite::finishBlock()

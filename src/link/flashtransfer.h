@@ -69,10 +69,12 @@ enum class FlashTrouble {
 // this margin; a controller that stays silent longer ends the transfer.
 inline constexpr Nanoseconds flashWaitMargin = std::chrono::seconds(3);
 
-// Pacing granularity: a pacing tick writes every byte that falls due before
-// the next tick can come, so coarse timers never hold the line idle. The
-// transmit buffer then holds at most this much line time of bytes.
-inline constexpr Nanoseconds flashPacingLead = std::chrono::milliseconds(1);
+// How far ahead of the line a pacing tick writes: every byte that falls due
+// before the next tick can come, with room for a tick that comes a little late
+// (the timers have millisecond resolution and a repaint can hold them up), so
+// the line is never left idle. The transmit buffer then holds at most this much
+// line time of bytes, which is all that still goes out after a cancel.
+inline constexpr Nanoseconds flashPacingLead = std::chrono::milliseconds(3);
 
 // Copies the controller's flash into a sink: 29 01, then for each of the
 // 2048 blocks wait for its 480 characters, store them, and send 29 (after

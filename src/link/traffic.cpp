@@ -15,6 +15,13 @@ void TrafficLog::clear()
     records_.clear();
 }
 
+const TrafficRecord* TrafficLog::find(quint64 serial) const
+{
+    if (serial < oldestSerial() || serial >= nextSerial_)
+        return nullptr;
+    return &records_[std::size_t(serial - oldestSerial())];
+}
+
 QString TrafficLog::line(const TrafficRecord& record)
 {
     const double ms = static_cast<double>(record.at.count()) / 1e6;

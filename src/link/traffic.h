@@ -36,17 +36,17 @@ public:
 
     std::size_t size() const { return records_.size(); }
     const TrafficRecord& at(std::size_t i) const { return records_[i]; }
-    // The serial number the next record gets: a view remembers it to ask
-    // later for what came since.
+    // Records are numbered from the start (serial); a view keeps serials,
+    // not positions, since positions move as the oldest records go.
+    // The serial the next record gets, and the oldest one still held (the
+    // next one when none is).
     quint64 nextSerial() const { return nextSerial_; }
-    // Records with serial >= `serial` that are still held, oldest first.
-    template<typename Visit> void visitSince(quint64 serial, Visit visit) const
+    quint64 oldestSerial() const
     {
-        const quint64 oldest = records_.empty() ? nextSerial_ : records_.front().serial;
-        for (std::size_t i = serial > oldest ? std::size_t(serial - oldest) : 0;
-             i < records_.size(); ++i)
-            visit(records_[i]);
+        return records_.empty() ? nextSerial_ : records_.front().serial;
     }
+    // The record with this serial, or nullptr when it is gone or yet to come.
+    const TrafficRecord* find(quint64 serial) const;
 
     // One line of a log: "   12.345  TX  1E 00 00 00 EF 3F  |......?|".
     static QString line(const TrafficRecord& record);

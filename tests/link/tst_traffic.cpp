@@ -7,7 +7,7 @@
 #include "windowfixture.h"
 
 #include <QFile>
-#include <QPlainTextEdit>
+#include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,12 +60,11 @@ void TrafficTest::theRingDropsTheOldestPastItsBound()
     QCOMPARE(log.at(0).bytes, QByteArray("c"));
     QCOMPARE(log.at(2).bytes, QByteArray("e"));
     QCOMPARE(log.nextSerial(), quint64(5));
-    QByteArray since;
-    log.visitSince(1, [&](const TrafficRecord& r) { since += r.bytes; }); // 1 and 2 are gone
-    QCOMPARE(since, QByteArray("cde"));
-    since.clear();
-    log.visitSince(4, [&](const TrafficRecord& r) { since += r.bytes; });
-    QCOMPARE(since, QByteArray("e"));
+    QCOMPARE(log.oldestSerial(), quint64(2));
+    QVERIFY(!log.find(1)); // gone
+    QCOMPARE(log.find(2)->bytes, QByteArray("c"));
+    QCOMPARE(log.find(4)->bytes, QByteArray("e"));
+    QVERIFY(!log.find(5)); // yet to come
 }
 
 void TrafficTest::aLineShowsTimeDirectionHexAndText_data()
@@ -93,27 +92,42 @@ void TrafficTest::aLineShowsTimeDirectionHexAndText()
     QCOMPARE(TrafficLog::line(record), line);
 }
 
-// A flood between two ticks costs one append of at most the shown lines;
-// the rest stays in the log.
+namespace {
+
+QStringList shownLines(const WindowFixture& f)
+{
+    const QAbstractItemModel* model = f.find<QListView>("lstTraffic")->model();
+    QStringList lines;
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << model->index(row, 0).data().toString();
+    return lines;
+}
+
+} // namespace
+
+// The list learns on each tick how many lines came; however many, it only
+// ever formats what it shows, and it holds what the log holds.
 void TrafficTest::theViewCatchesUpOnItsTickAndShowsTheNewest()
 {
     WindowFixture f;
     f.window->show();
     f.window->findChild<app::TrafficView*>()->show();
-    auto* lines = f.window->findChild<QPlainTextEdit*>("txtTraffic");
     f.port.setPortOpen(true);
     f.click("Command28");
-    QCOMPARE(lines->blockCount(), 1); // nothing shown before the tick
+    QVERIFY(shownLines(f).isEmpty()); // nothing shown before the tick
     f.clock.advance(app::TrafficView::refreshMs);
-    QVERIFY(lines->toPlainText().endsWith(QStringLiteral("TX  23 01  |#.|")));
+    QCOMPARE(shownLines(f).size(), 1);
+    QVERIFY(shownLines(f).first().endsWith(QStringLiteral("TX  23 01  |#.|")));
 
-    const int flood = app::TrafficView::shownLines + 500;
+    const int flood = int(TrafficLog::defaultCapacity) + 500;
     for (int i = 0; i < flood; ++i)
         f.window->link().send(QByteArray(1, char(i)));
     f.clock.advance(app::TrafficView::refreshMs);
-    QCOMPARE(lines->blockCount(), app::TrafficView::shownLines);
-    QVERIFY(lines->toPlainText().contains(QStringLiteral("... 501 earlier lines are in the log")));
-    QCOMPARE(f.window->trafficLog().size(), std::size_t(flood + 1));
+    const QStringList lines = shownLines(f);
+    QCOMPARE(lines.size(), int(TrafficLog::defaultCapacity));
+    QCOMPARE(f.window->trafficLog().size(), TrafficLog::defaultCapacity);
+    QVERIFY(lines.last().endsWith(
+        QStringLiteral("TX  %1  |.|").arg(QString::number((flood - 1) & 0xff, 16).toUpper())));
 }
 
 void TrafficTest::pauseHoldsTheViewAndClearEmptiesIt()
@@ -121,19 +135,23 @@ void TrafficTest::pauseHoldsTheViewAndClearEmptiesIt()
     WindowFixture f;
     f.window->show();
     f.window->findChild<app::TrafficView*>()->show();
-    auto* lines = f.window->findChild<QPlainTextEdit*>("txtTraffic");
     f.port.setPortOpen(true);
     f.click("cmdTrafficPause");
     f.click("Command28");
     f.clock.advance(500);
-    QVERIFY(lines->toPlainText().isEmpty());
+    QVERIFY(shownLines(f).isEmpty());
     QCOMPARE(f.window->trafficLog().size(), std::size_t(1)); // still recorded
     f.click("cmdTrafficPause");
     f.clock.advance(app::TrafficView::refreshMs);
-    QVERIFY(lines->toPlainText().contains(QStringLiteral("TX  23 01")));
+    QCOMPARE(shownLines(f).size(), 1);
+    QVERIFY(shownLines(f).first().contains(QStringLiteral("TX  23 01")));
     f.click("cmdTrafficClear");
-    QVERIFY(lines->toPlainText().isEmpty());
+    QVERIFY(shownLines(f).isEmpty());
     QCOMPARE(f.window->trafficLog().size(), std::size_t(0));
+    f.click("Command13");
+    f.clock.advance(app::TrafficView::refreshMs);
+    QCOMPARE(shownLines(f).size(), 1);
+    QVERIFY(shownLines(f).first().contains(QStringLiteral("TX  09 01")));
 }
 
 void TrafficTest::saveLogWritesEveryHeldLine()
