@@ -26,15 +26,21 @@ struct CliRun
     QString err;
 };
 
-// Runs lumivor-cli with the port links of `sim` (if any) and waits for it.
-CliRun runCli(const QStringList& arguments, const SimProcess* sim = nullptr, int timeoutMs = 30000)
+// Starts lumivor-cli with the port links of `sim` (if any).
+void startCli(QProcess& cli, const QStringList& arguments, const SimProcess* sim)
 {
-    QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (sim)
         environment.insert(QStringLiteral("XDG_DATA_HOME"), sim->dataHome());
     cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(LUMIVOR_CLI_PATH), arguments);
+}
+
+// Runs lumivor-cli with the port links of `sim` (if any) and waits for it.
+CliRun runCli(const QStringList& arguments, const SimProcess* sim = nullptr, int timeoutMs = 30000)
+{
+    QProcess cli;
+    startCli(cli, arguments, sim);
     CliRun run;
     if (!cli.waitForFinished(timeoutMs)) {
         cli.kill();
@@ -45,6 +51,18 @@ CliRun runCli(const QStringList& arguments, const SimProcess* sim = nullptr, int
     run.out = QString::fromUtf8(cli.readAllStandardOutput());
     run.err = QString::fromUtf8(cli.readAllStandardError());
     return run;
+}
+
+QByteArray fileContents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QString com(const SimProcess& sim)
@@ -195,25 +213,12 @@ void CliEndToEndTest::sendsAPictureAndRefusesAFileThatIsNone()
     QVERIFY2(sent.out.contains(": ok: picture sent"), qPrintable(sent.out + sent.err));
 
     const QString notPicture = files.filePath(QStringLiteral("notes.jpg"));
-    QFile notes(notPicture);
-    QVERIFY(notes.open(QIODevice::WriteOnly));
-    notes.write("not a picture");
-    notes.close();
+    QVERIFY(writeFile(notPicture, "not a picture"));
     const CliRun refused = runCli({"picture", notPicture, "-p", com(sim)}, &sim);
     QCOMPARE(refused.status, 5);
     QVERIFY(refused.out.isEmpty());
     QVERIFY2(refused.err.contains("cannot be read as a picture"), qPrintable(refused.err));
 }
-
-namespace {
-
-QByteArray fileContents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 // Back up three controllers at 115200 at once, change a screen on each,
 // restore the backups (three loads take about as long as one) and back up
@@ -258,16 +263,10 @@ void CliEndToEndTest::ctrlCDuringASaveLeavesTheTargetUntouched()
     SimProcess sim({"--line-timing"}); // a real line's pace: 1 s per block at 9600
     QTemporaryDir dir;
     const QString target = dir.filePath("good.fls");
-    QFile good(target);
-    QVERIFY(good.open(QIODevice::WriteOnly));
-    good.write(QByteArray(983040, 'a'));
-    good.close();
+    QVERIFY(writeFile(target, QByteArray(983040, 'a')));
 
     QProcess cli;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", sim.dataHome());
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(LUMIVOR_CLI_PATH), {"flash-save", target, "-p", com(sim)});
+    startCli(cli, {"flash-save", target, "-p", com(sim)}, &sim);
     QVERIFY(cli.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target + ".part").size() >= 480, 20000);
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
@@ -285,10 +284,7 @@ void CliEndToEndTest::aFlashFileThatWouldNotLoadIsRefusedBeforeAnyPortOpens()
     SimProcess sim;
     QTemporaryDir dir;
     const QString shortFile = dir.filePath("short.fls");
-    QFile file(shortFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(1000, 'f'));
-    file.close();
+    QVERIFY(writeFile(shortFile, QByteArray(1000, 'f')));
     const CliRun run = runCli({"flash-load", shortFile, "-p", com(sim), "--yes"}, &sim);
     QCOMPARE(run.status, 5);
     QVERIFY(run.out.isEmpty());

@@ -4,6 +4,7 @@
 #include "link/comports.h"
 #include "link/qtserialport.h"
 #include "link/serialdevice.h"
+#include "porterrors.h"
 #include "pty.h"
 
 #include <QFile>
@@ -20,6 +21,7 @@ using lumivor::link::PortErrorCode;
 using lumivor::link::QtSerialPort;
 using lumivor::link::SerialPortError;
 using lumivor::link::SystemSerialPort;
+using lumivor::testing::caught;
 using lumivor::testing::PseudoTerminal;
 
 class ComPortsTest : public QObject
@@ -63,18 +65,6 @@ private:
         return child;
     }
 };
-
-namespace {
-SerialPortError caught(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const SerialPortError& error) {
-        return error;
-    }
-    return SerialPortError(PortErrorCode{}, QStringLiteral("nothing thrown"));
-}
-} // namespace
 
 void ComPortsTest::linksUartsAndOtherDevicesGetTheirNumbers()
 {

@@ -4,6 +4,7 @@
 // hang-up of an idle port is reported once, and a chattering controller
 // cannot make the console's memory grow.
 #include "link/qtserialport.h"
+#include "porterrors.h"
 #include "pty.h"
 
 #include <QSocketNotifier>
@@ -19,6 +20,7 @@ using lumivor::link::PortHolder;
 using lumivor::link::QtSerialPort;
 using lumivor::link::SerialPort;
 using lumivor::link::SerialPortError;
+using lumivor::testing::caught;
 using lumivor::testing::PseudoTerminal;
 
 class QtSerialPortTest : public QObject
@@ -52,16 +54,6 @@ QByteArray allByteValues()
     for (int v = 0; v < 256; ++v)
         bytes.append(static_cast<char>(v));
     return bytes;
-}
-
-SerialPortError caught(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const SerialPortError& error) {
-        return error;
-    }
-    return SerialPortError(PortErrorCode{}, QStringLiteral("nothing thrown"));
 }
 
 PortErrorCode errorOf(const std::function<void()>& action)
