@@ -52,11 +52,6 @@ void Job::awaitWithin(Nanoseconds limit)
         timeLimit_->start(limit);
 }
 
-void Job::stopAwaiting()
-{
-    timeLimit_->stop();
-}
-
 void Job::end(Outcome outcome, const QString& detail)
 {
     if (!running_)

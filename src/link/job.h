@@ -53,9 +53,9 @@ protected:
     LinkLease& lease() const { return *lease_; }
 
     // The controller must answer within `limit` from now, or the job ends
-    // with TimedOut and `timeOutDetail()`; a new call moves the limit.
+    // with TimedOut and `timeOutDetail()`; a new call moves the limit, and
+    // the end of the job clears it.
     void awaitWithin(Nanoseconds limit);
-    void stopAwaiting();
 
     // Stops whatever the job has running (timers, open files); called once by end().
     virtual void stopSteps() = 0;

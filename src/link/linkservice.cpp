@@ -159,16 +159,6 @@ std::optional<SerialPortError> LinkService::open(int portNumber, const QString& 
     }
 }
 
-std::optional<SerialPortError> LinkService::setSettings(const QString& settings)
-{
-    try {
-        port_.setSettings(settings);
-        return std::nullopt;
-    } catch (const SerialPortError& error) {
-        return error;
-    }
-}
-
 void LinkService::setState(LinkState state)
 {
     if (state_ == state)
@@ -198,11 +188,6 @@ void LinkService::close()
         }
     }
     setState(LinkState::Disconnected);
-}
-
-void LinkService::dropLink(const SerialPortError& error)
-{
-    dropLink(error, nullptr);
 }
 
 // The operation that holds the link is told after the link is down and the

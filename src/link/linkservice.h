@@ -111,14 +111,10 @@ public:
     // settings (refused while open, as the port object does) and opens the
     // port unless it is open already. The error, if any, is returned.
     std::optional<SerialPortError> open(int portNumber, const QString& settings);
-    // Sets the line settings of the closed port (the baud-rate change).
-    std::optional<SerialPortError> setSettings(const QString& settings);
     void setState(LinkState state);
     // Closes the port once what was written has left (errors closing a
     // failed port are ignored) and goes to Disconnected.
     void close();
-    // The port failed: close it, go to Disconnected and announce it once.
-    void dropLink(const SerialPortError& error);
 
 signals:
     void stateChanged(lumivor::link::LinkState state);
@@ -165,7 +161,6 @@ public:
 
     bool isValid() const;
     QString purpose() const { return purpose_; }
-    LinkService* service() const { return service_; }
 
     WriteOutcome write(const QByteArray& bytes, OnFailure policy);
     ReadOutcome read(OnFailure policy);

@@ -44,11 +44,6 @@ void ResponseMonitor::stop()
     resumeWhenFree_ = false;
 }
 
-bool ResponseMonitor::isPolling() const
-{
-    return poll_->isActive() || resumeWhenFree_;
-}
-
 void ResponseMonitor::linkBusy(bool busy)
 {
     if (busy && poll_->isActive()) {

@@ -36,7 +36,6 @@ public:
     void startPolling();
     // Stops the poll and a pending settle step.
     void stop();
-    bool isPolling() const;
 
 signals:
     // A poll read this chunk (at most the port's buffer); the box shows its
