@@ -36,3 +36,18 @@ function(lumivor_add_qtest name)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${LUMIVOR_TEST_ENV}" TIMEOUT ${ARG_TIMEOUT})
 endfunction()
+
+# lumivor_add_test_suite(<name> SOURCES <files...> LIBS <targets...> TIMEOUT <s>)
+# One test program of several Qt Test classes (each file ends with
+# LUMIVOR_TEST(Class)), registered with CTest. The time-out is about three
+# times what the program takes under ./test, so a hang ends it early.
+function(lumivor_add_test_suite name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        message(FATAL_ERROR "lumivor_add_test_suite(${name}): give a TIMEOUT")
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumivor_test_main Qt6::Test lumivor_options)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${LUMIVOR_TEST_ENV}" TIMEOUT ${ARG_TIMEOUT})
+endfunction()
