@@ -1,13 +1,11 @@
 #pragma once
 
-// Helpers shared by the controller tests: bytes written as the console writes them in
-// its documentation ("1E 00 00 00 EF 3F") and a controller driven with a test clock.
+// The controller driven as its own tests drive it: bytes written as its documentation
+// writes them ("1E 00 00 00 EF 3F"), a clock that moves only when told to.
 #include "model/controller.h"
 
 #include <QByteArray>
-#include <QString>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,18 +19,6 @@ inline Bytes hex(const char* text)
     return Bytes(decoded.begin(), decoded.end());
 }
 
-inline Bytes operator+(Bytes left, const Bytes& right)
-{
-    left.insert(left.end(), right.begin(), right.end());
-    return left;
-}
-
-inline Bytes text(const std::string& characters)
-{
-    return Bytes(characters.begin(), characters.end());
-}
-
-// A controller fed at its own rate, with a clock that only moves when told to.
 struct Rig
 {
     kestrin::Controller controller;
@@ -40,18 +26,16 @@ struct Rig
 
     void send(const Bytes& bytes) { controller.receive(bytes, controller.ownRate(), now); }
     void send(const char* hexText) { send(hex(hexText)); }
-    void sendAt(int rate, const Bytes& bytes) { controller.receive(bytes, rate, now); }
-    void wait(kestrin::Millis ms)
-    {
-        now += ms;
-        controller.advanceTo(now);
-    }
+    void sendAt(int rate, const char* hexText) { controller.receive(hex(hexText), rate, now); }
+    void wait(kestrin::Millis ms) { controller.advanceTo(now += ms); }
+    void touch(int x, int y) { controller.touch({x, y}, now); }
     std::string reply() { return controller.takeOutput(); }
+    bool idle() const { return controller.decoder().idle(); }
     bool pixel(int x, int y) const { return controller.frame().pixel(x, y); }
-    int litPixels() const
+    int litPixels(int top = 0, int bottom = kestrin::kHeight - 1) const
     {
         int count = 0;
-        for (int y = 0; y < kestrin::kHeight; ++y)
+        for (int y = top; y <= bottom; ++y)
             for (int x = 0; x < kestrin::kWidth; ++x)
                 count += pixel(x, y) ? 1 : 0;
         return count;

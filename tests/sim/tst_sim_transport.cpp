@@ -1,74 +1,58 @@
-// The controller on a real pseudo-terminal: a console-like client talking through
-// QSerialPort, line rates read from the terminal, pacing and its wake timer, and the
-// executable's start-up line, its owner file, its clean-up on signals and the port of a
-// killed simulator.
-#include "model/controller.h"
+// The controller on a real pseudo-terminal: line pacing, a console talking through
+// QSerialPort at rates read from the terminal, touches from a pipe, and the live view.
+#include "simtest.h"
+#include "testsuite.h"
 #include "transport/linepacer.h"
-#include "transport/portlink.h"
 #include "transport/pseudoterminal.h"
 #include "transport/session.h"
-#include "transport/waketimer.h"
+#include "transport/touchinput.h"
+#include "view/lcdrenderer.h"
+#include "view/lcdwidget.h"
+#include "view/simwindow.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSerialPort>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <filesystem>
 #include <unistd.h>
-#include <vector>
 
 using namespace kestrin;
-Q_DECLARE_METATYPE(WakeTimer::Resolution)
-namespace fs = std::filesystem;
+using simtest::Rig;
 
 namespace {
 
-// Sends bytes as the console does and collects what comes back for a while.
-QByteArray exchange(QSerialPort& port, const QByteArray& bytes, int expected, int timeoutMs)
+// The controller's end of a terminal, and the console's port on the other.
+struct Wire
 {
-    port.write(bytes);
-    QByteArray reply;
-    QElapsedTimer clock;
-    clock.start();
-    while (reply.size() < expected && clock.elapsed() < timeoutMs) {
-        QTest::qWait(5);
-        reply += port.readAll();
-    }
-    return reply;
-}
+    PseudoTerminal terminal;
+    Controller controller;
+    std::unique_ptr<Session> session;
+    QSerialPort port;
 
-QProcessEnvironment simulatorEnvironment(const QString& dataHome)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", dataHome);
-    return environment;
-}
-
-// Starts the headless simulator and waits for its line; gives its device path, or an
-// empty text (after a failed check) when the line did not come as expected.
-QString startSimulator(QProcess& simulator, const QString& dataHome, int expectedNumber)
-{
-    simulator.setProcessEnvironment(simulatorEnvironment(dataHome));
-    simulator.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless"});
-    if (!simulator.waitForStarted(10000))
-        return {};
-    QElapsedTimer clock;
-    clock.start();
-    while (!simulator.canReadLine() && clock.elapsed() < 10000)
-        simulator.waitForReadyRead(100);
-    const QString line = QString::fromUtf8(simulator.readLine()).trimmed();
-    const QRegularExpressionMatch match =
-        QRegularExpression("^kestrin-sim: COM(\\d+) on (/dev/pts/\\d+)$").match(line);
-    if (!match.hasMatch() || match.captured(1).toInt() != expectedNumber) {
-        qWarning("unexpected start-up line: %s", qPrintable(line));
-        return {};
+    bool open(bool lineTiming = false)
+    {
+        std::string error;
+        if (!terminal.open(error))
+            return false;
+        session = std::make_unique<Session>(controller, terminal.masterFd(), lineTiming);
+        port.setPortName(QString::fromStdString(terminal.devicePath()));
+        port.setBaudRate(9600);
+        return port.open(QIODevice::ReadWrite);
     }
-    return match.captured(2);
-}
+    // Sends as the console does and collects what comes back, up to 'expected' bytes.
+    QByteArray exchange(const char* hexBytes, int expected, int timeoutMs = 3000)
+    {
+        port.write(QByteArray::fromHex(hexBytes));
+        QByteArray reply;
+        const QDeadlineTimer deadline(timeoutMs);
+        while (reply.size() < expected && !deadline.hasExpired()) {
+            QTest::qWait(5);
+            reply += port.readAll();
+        }
+        return reply;
+    }
+};
 
 } // namespace
 
@@ -77,247 +61,143 @@ class TestSimTransport : public QObject
     Q_OBJECT
 
 private slots:
-    void pacerTakesTenBitsPerByte_data();
-    void pacerTakesTenBitsPerByte();
-    void wakeTimerFiresAtItsDeadline_data();
-    void wakeTimerFiresAtItsDeadline();
-    void wakeTimerStopsAndRearms_data();
-    void wakeTimerStopsAndRearms();
-    void answersConsoleThroughSerialPort();
-    void lineTimingTakesLineTime_data();
-    void lineTimingTakesLineTime();
-    void executableServesPortUntilSignalled_data();
-    void executableServesPortUntilSignalled();
-    void killedSimulatorsPortIsReclaimed();
+    void pacerTakesTenBitsPerByte_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<qint64>("afterNs");
+        QTest::addColumn<int>("due"); // of 20 bytes queued at time 0
+        QTest::newRow("9600, before the first stop bit") << 9600 << qint64(1'041'000) << 0;
+        QTest::newRow("9600, first byte over") << 9600 << qint64(1'041'700) << 1;
+        QTest::newRow("2400, 100 ms: all") << 2400 << qint64(100'000'000) << 20;
+        QTest::newRow("14400, 7 ms") << 14400 << qint64(7'000'000) << 10;
+    }
+    void pacerTakesTenBitsPerByte()
+    {
+        QFETCH(int, rate);
+        QFETCH(qint64, afterNs);
+        QFETCH(int, due);
+        LinePacer pacer;
+        pacer.setRate(rate);
+        pacer.startIfIdle(0, 0);
+        QCOMPARE(int(pacer.takeDue(afterNs, 20)), due);
+        QCOMPARE(int(pacer.takeDue(afterNs, std::size_t(20 - due))), 0); // taken once only
+        // An idle line banks no time: bytes queued later wait a full byte time again.
+        pacer.startIfIdle(afterNs * 50, 0);
+        QCOMPARE(int(pacer.takeDue(afterNs * 50 + pacer.byteTime() - 1, 5)), 0);
+        QCOMPARE(int(pacer.takeDue(afterNs * 50 + pacer.byteTime(), 5)), 1);
+    }
+
+    // The console sets 14400 as an arbitrary rate; the controller still reads it exactly,
+    // bytes at a rate other than its own are garbage to it, and with line timing its
+    // answer takes at least the line time.
+    void answersAtTheRateReadFromTheTerminal()
+    {
+        Wire wire;
+        QVERIFY(wire.open(true));
+        wire.port.write(QByteArray::fromHex("0f03"));
+        QTRY_COMPARE(wire.controller.ownRate(), 14400);
+        wire.port.setBaudRate(14400);
+        QTRY_COMPARE(wire.session->consoleRate(), 14400);
+        QCOMPARE(wire.exchange("2800", 8), QByteArray("KT24064!"));
+        wire.port.setBaudRate(9600);
+        QTRY_COMPARE(wire.session->consoleRate(), 9600);
+        QCOMPARE(wire.exchange("2800", 1, 100), QByteArray());
+        wire.port.setBaudRate(14400);
+        wire.port.write(QByteArray::fromHex("0f00"));
+        QTRY_COMPARE(wire.controller.ownRate(), 2400);
+        wire.port.setBaudRate(2400);
+        QTRY_COMPARE(wire.session->consoleRate(), 2400);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(wire.exchange("4944", 21, 5000), QByteArray("64,128!KESTRIN 240x64"));
+        // 2 + 21 bytes of 10 bits cannot cross the line any sooner than 95.8 ms.
+        QVERIFY2(clock.nsecsElapsed() >= 95'833'333, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void touchesComeAsLinesThroughAPipe_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QByteArray>("reports");
+        const QByteArray longLine(TouchInput::kLongestLine + 1, ' ');
+        QTest::newRow("split across writes, the last without a line feed")
+            << QList<QByteArray>{"tou", "ch 1 2\ntouch 0 0\r", "\n \ttouch  239\t63 \r\ntouch 9 9"}
+            << QByteArray("T:1,2!T:0,0!T:239,63!T:9,9!");
+        QTest::newRow("bad lines are skipped")
+            << QList<QByteArray>{"hello\ntouch 240 0\ntouch 0 64\n\n touch 1\ntouch 1x 5\n"
+                                 "touch 1 2 3\nTOUCH 1 2\ntouch 7 8\n"}
+            << QByteArray("T:7,8!");
+        QTest::newRow("an overlong line across writes is skipped whole")
+            << QList<QByteArray>{longLine, longLine + "touch 3 3\ntouch 4 4\n"}
+            << QByteArray("T:4,4!");
+    }
+    // In coordinates mode each touch taken shows as its report on the console's side.
+    void touchesComeAsLinesThroughAPipe()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QByteArray, reports);
+        Wire wire;
+        QVERIFY(wire.open());
+        wire.port.write(QByteArray::fromHex("0501"));
+        QTRY_COMPARE(wire.controller.touchPanel().mode(), TouchMode::Coordinates);
+        int pipeEnds[2];
+        QCOMPARE(::pipe(pipeEnds), 0);
+        TouchInput input(*wire.session, pipeEnds[0]);
+        for (const QByteArray& bytes : writes) {
+            QCOMPARE(::write(pipeEnds[1], bytes.constData(), size_t(bytes.size())), bytes.size());
+            QTest::qWait(10); // lets each write arrive as its own read
+        }
+        ::close(pipeEnds[1]); // the end of the input ends the last line
+        QByteArray received;
+        QTRY_COMPARE((received += wire.port.readAll()), reports);
+        ::close(pipeEnds[0]);
+    }
+
+    // The panel as drawn: ink on the pixel at (0, 0), paper at (100, 40).
+    void panelShowsTheSettings()
+    {
+        const auto looks = [](const char* settings) {
+            Rig rig;
+            rig.send("1E 00 00 00 00 00");
+            rig.send(settings);
+            const QImage image = renderPanel(rig.controller, 4);
+            return std::pair{qGray(image.pixel(0, 0)), qGray(image.pixel(400, 160))};
+        };
+        const auto [ink, paper] = looks("");
+        QVERIFY(ink < paper); // dark pixels on a light panel
+        const auto [inkUnlit, paperUnlit] = looks("09 00");
+        QVERIFY(inkUnlit < paperUnlit && paperUnlit < paper - 2);
+        for (const char* hidden : {"10 00", "0D 00"}) // contrast 0, power off
+            QCOMPARE(looks(hidden).first, looks(hidden).second);
+        const QImage image = renderPanel(Controller(), 4);
+        QCOMPARE(image.size(), QSize(240 * 4, 64 * 4));
+        QVERIFY(image.pixel(3, 0) != image.pixel(2, 0)); // thin gaps between dots from zoom 3 on
+    }
+
+    void windowTakesTouchesBeepsAndShowsTheBytes()
+    {
+        Wire wire;
+        QVERIFY(wire.open());
+        SimWindow window(*wire.session, "COM1", LcdWidget::kDefaultZoom);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        wire.port.write(QByteArray::fromHex("1c01253f3f3e2301"));
+        QTRY_VERIFY(window.lcd()->flashing()); // the beep flashes the bezel
+        QTRY_VERIFY(!window.lcd()->flashing());
+        QTRY_COMPARE(window.receivedText().right(23), "1C 01 25 3F 3F 3E 23 01");
+        // A mouse press is a touch: the masked key bottom right says nothing, key 1 does.
+        LcdWidget* lcd = window.lcd();
+        for (const QPoint pixel : {QPoint(235, 60), QPoint(5, 5)})
+            QTest::mouseClick(lcd, Qt::LeftButton, {},
+                              lcd->panelRect().topLeft() + pixel * lcd->zoom());
+        QByteArray received;
+        QTRY_COMPARE((received += wire.port.readAll()), QByteArray("K:01!"));
+        // The strip keeps the latest bytes only.
+        wire.port.write(QByteArray::fromHex(QByteArray("03ab").repeated(100)));
+        QTRY_VERIFY(window.receivedText().endsWith("03 AB 03 AB"));
+        QVERIFY(!window.receivedText().contains("3E"));
+        QVERIFY(window.receivedText().count(' ') <= SimWindow::kBytesShown + 1);
+    }
 };
 
-void TestSimTransport::pacerTakesTenBitsPerByte_data()
-{
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<qint64>("afterNs");
-    QTest::addColumn<int>("due");
-    // 20 bytes queued at time 0.
-    QTest::newRow("9600, before the first stop bit") << 9600 << qint64(1'041'000) << 0;
-    QTest::newRow("9600, first byte over") << 9600 << qint64(1'041'700) << 1;
-    QTest::newRow("9600, 10 ms") << 9600 << qint64(10'000'000) << 9;
-    QTest::newRow("2400, 100 ms") << 2400 << qint64(100'000'000) << 20;
-    QTest::newRow("115200, 1 ms") << 115200 << qint64(1'000'000) << 11;
-    QTest::newRow("14400, 7 ms") << 14400 << qint64(7'000'000) << 10;
-}
-
-void TestSimTransport::pacerTakesTenBitsPerByte()
-{
-    QFETCH(int, rate);
-    QFETCH(qint64, afterNs);
-    QFETCH(int, due);
-    LinePacer pacer;
-    pacer.setRate(rate);
-    pacer.startIfIdle(0, 0);
-    QCOMPARE(int(pacer.takeDue(afterNs, 20)), due);
-    QCOMPARE(int(pacer.takeDue(afterNs, std::size_t(20 - due))), 0); // taken once only
-    // An idle line banks no time: bytes queued later wait a full byte time again.
-    LinePacer idle;
-    idle.setRate(rate);
-    idle.startIfIdle(afterNs * 50, 0);
-    QCOMPARE(int(idle.takeDue(afterNs * 50 + idle.byteTime() - 1, 5)), 0);
-    QCOMPARE(int(idle.takeDue(afterNs * 50 + idle.byteTime(), 5)), 1);
-}
-
-void TestSimTransport::wakeTimerFiresAtItsDeadline_data()
-{
-    QTest::addColumn<WakeTimer::Resolution>("resolution");
-    QTest::addColumn<qint64>("delayNs"); // from now; negative: already past
-    QTest::newRow("finest, 300 us") << WakeTimer::Resolution::Finest << qint64(300'000);
-    QTest::newRow("finest, 20 ms") << WakeTimer::Resolution::Finest << qint64(20'000'000);
-    QTest::newRow("finest, past") << WakeTimer::Resolution::Finest << qint64(-5'000'000);
-    QTest::newRow("milliseconds, 300 us") << WakeTimer::Resolution::Milliseconds << qint64(300'000);
-    QTest::newRow("milliseconds, 20 ms")
-        << WakeTimer::Resolution::Milliseconds << qint64(20'000'000);
-    QTest::newRow("milliseconds, past")
-        << WakeTimer::Resolution::Milliseconds << qint64(-5'000'000);
-}
-
-void TestSimTransport::wakeTimerFiresAtItsDeadline()
-{
-    QFETCH(WakeTimer::Resolution, resolution);
-    QFETCH(qint64, delayNs);
-    WakeTimer timer(resolution);
-#ifdef Q_OS_LINUX
-    QCOMPARE(timer.isFine(), resolution == WakeTimer::Resolution::Finest);
-#endif
-    std::vector<std::int64_t> firedAt;
-    connect(&timer, &WakeTimer::timeout, this, [&] { firedAt.push_back(monotonicNs()); });
-    const std::int64_t deadline = monotonicNs() + delayNs;
-    timer.startAt(deadline);
-    QVERIFY(timer.isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(!firedAt.empty(), 5000);
-    QVERIFY(!timer.isActive());
-    QVERIFY2(firedAt.front() >= deadline, qPrintable(QString::number(deadline - firedAt.front())));
-    QTest::qWait(30);
-    QCOMPARE(firedAt.size(), std::size_t{1}); // once only
-}
-
-void TestSimTransport::wakeTimerStopsAndRearms_data()
-{
-    QTest::addColumn<WakeTimer::Resolution>("resolution");
-    QTest::newRow("finest") << WakeTimer::Resolution::Finest;
-    QTest::newRow("milliseconds") << WakeTimer::Resolution::Milliseconds;
-}
-
-void TestSimTransport::wakeTimerStopsAndRearms()
-{
-    QFETCH(WakeTimer::Resolution, resolution);
-    WakeTimer timer(resolution);
-    int fired = 0;
-    connect(&timer, &WakeTimer::timeout, this, [&] { ++fired; });
-    timer.startAt(monotonicNs() + 5'000'000);
-    timer.stop();
-    QVERIFY(!timer.isActive());
-    QTest::qWait(40);
-    QCOMPARE(fired, 0);
-
-    // A new deadline replaces the earlier one, later or sooner.
-    timer.startAt(monotonicNs() + 60'000'000'000);
-    const std::int64_t sooner = monotonicNs() + 2'000'000;
-    timer.startAt(sooner);
-    QTRY_COMPARE_WITH_TIMEOUT(fired, 1, 5000);
-    QVERIFY(monotonicNs() >= sooner);
-    timer.startAt(monotonicNs());
-    timer.startAt(monotonicNs() + 60'000'000'000);
-    QTest::qWait(40);
-    QCOMPARE(fired, 1);
-}
-
-void TestSimTransport::answersConsoleThroughSerialPort()
-{
-    PseudoTerminal terminal;
-    std::string error;
-    QVERIFY2(terminal.open(error), error.c_str());
-    Controller controller;
-    Session session(controller, terminal.masterFd(), false);
-    QSerialPort port;
-    port.setPortName(QString::fromStdString(terminal.devicePath()));
-    port.setBaudRate(9600);
-    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-    QCOMPARE(exchange(port, QByteArray::fromHex("4944"), 21, 3000),
-             QByteArray("64,128!KESTRIN 240x64"));
-
-    // 14400 is set as an arbitrary rate; the controller still reads it exactly.
-    port.setBaudRate(14400);
-    QTRY_COMPARE(session.consoleRate(), 14400);
-    QCOMPARE(exchange(port, QByteArray::fromHex("4944"), 1, 300), QByteArray());
-
-    port.setBaudRate(9600);
-    port.write(QByteArray::fromHex("0f03"));
-    QTRY_COMPARE(controller.ownRate(), 14400);
-    port.setBaudRate(14400);
-    QCOMPARE(exchange(port, QByteArray::fromHex("2800"), 8, 3000), QByteArray("KT24064!"));
-}
-
-void TestSimTransport::lineTimingTakesLineTime_data()
-{
-    QTest::addColumn<int>("rateIndex");
-    QTest::addColumn<int>("rate");
-    QTest::newRow("2400") << 0 << 2400;
-    QTest::newRow("115200") << 8 << 115200;
-}
-
-void TestSimTransport::lineTimingTakesLineTime()
-{
-    QFETCH(int, rateIndex);
-    QFETCH(int, rate);
-    PseudoTerminal terminal;
-    std::string error;
-    QVERIFY2(terminal.open(error), error.c_str());
-    Controller controller;
-    Session session(controller, terminal.masterFd(), true);
-    QSerialPort port;
-    port.setPortName(QString::fromStdString(terminal.devicePath()));
-    port.setBaudRate(9600);
-    QVERIFY(port.open(QIODevice::ReadWrite));
-    port.write(QByteArray{"\x0f"} + char(rateIndex));
-    QTRY_COMPARE(controller.ownRate(), rate);
-    port.setBaudRate(rate);
-    QTRY_COMPARE(session.consoleRate(), rate);
-    QElapsedTimer clock;
-    clock.start();
-    const QByteArray reply = exchange(port, QByteArray::fromHex("4944"), 21, 5000);
-    const qint64 elapsedNs = clock.nsecsElapsed();
-    QCOMPARE(reply, QByteArray("64,128!KESTRIN 240x64"));
-    // 2 + 21 bytes of 10 bits cannot cross the line any sooner (95.8 ms at 2400 baud).
-    const qint64 lineNs = qint64(2 + 21) * 10 * 1'000'000'000 / rate;
-    QVERIFY2(elapsedNs >= lineNs, qPrintable(QString("%1 < %2 ns").arg(elapsedNs).arg(lineNs)));
-}
-
-void TestSimTransport::executableServesPortUntilSignalled_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-}
-
-void TestSimTransport::executableServesPortUntilSignalled()
-{
-    QFETCH(int, signalNumber);
-    QTemporaryDir dataHome;
-    QProcess simulator;
-    const QString device = startSimulator(simulator, dataHome.path(), 1);
-    QVERIFY(!device.isEmpty());
-    const fs::path link = fs::path(dataHome.path().toStdString()) / "lumivor/ports/com1";
-    QCOMPARE(fs::read_symlink(link).string(), device.toStdString());
-    // The owner file is in place once the line is out.
-    QCOMPARE(PortLink::readOwner(PortLink::ownerFileOf(link)),
-             std::optional<pid_t>(pid_t(simulator.processId())));
-
-    QSerialPort port;
-    port.setPortName(QString::fromStdString(link.string()));
-    port.setBaudRate(9600);
-    QVERIFY(port.open(QIODevice::ReadWrite));
-    QCOMPARE(exchange(port, QByteArray::fromHex("2800"), 8, 5000), QByteArray("KT24064!"));
-    port.close();
-
-    ::kill(pid_t(simulator.processId()), signalNumber);
-    QVERIFY(simulator.waitForFinished(10000));
-    QCOMPARE(simulator.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(simulator.exitCode(), 0);
-    QVERIFY(!fs::is_symlink(link));
-    QVERIFY(!fs::exists(PortLink::ownerFileOf(link)));
-}
-
-void TestSimTransport::killedSimulatorsPortIsReclaimed()
-{
-    QTemporaryDir dataHome;
-    const fs::path link = fs::path(dataHome.path().toStdString()) / "lumivor/ports/com1";
-    QProcess killed;
-    QVERIFY(!startSimulator(killed, dataHome.path(), 1).isEmpty());
-    killed.kill(); // SIGKILL: nothing is cleaned up
-    QVERIFY(killed.waitForFinished(10000));
-    QVERIFY(fs::is_symlink(link));
-    QVERIFY(fs::exists(PortLink::ownerFileOf(link)));
-
-    QProcess next;
-    const QString device = startSimulator(next, dataHome.path(), 1);
-    QVERIFY(!device.isEmpty());
-    QCOMPARE(fs::read_symlink(link).string(), device.toStdString());
-    QCOMPARE(PortLink::readOwner(PortLink::ownerFileOf(link)),
-             std::optional<pid_t>(pid_t(next.processId())));
-
-    // A second simulator asked for the same number finds it held by a live one.
-    QProcess refused;
-    refused.setProcessEnvironment(simulatorEnvironment(dataHome.path()));
-    refused.start(QStringLiteral(KESTRIN_SIM_EXECUTABLE), {"--headless", "--com", "1"});
-    QVERIFY(refused.waitForFinished(10000));
-    QCOMPARE(refused.exitCode(), 1);
-    QVERIFY2(refused.readAllStandardError().startsWith(
-                 "kestrin-sim: COM1 is served by another kestrin-sim (process " +
-                 QByteArray::number(next.processId()) + ")"),
-             "");
-
-    ::kill(pid_t(next.processId()), SIGTERM);
-    QVERIFY(next.waitForFinished(10000));
-    QVERIFY(!fs::is_symlink(link));
-    QVERIFY(!fs::exists(PortLink::ownerFileOf(link)));
-}
-
-QTEST_GUILESS_MAIN(TestSimTransport)
+LUMIVOR_TEST(TestSimTransport)
 #include "tst_sim_transport.moc"
