@@ -1,369 +1,339 @@
-// Connecting, detecting the controller, the time-out and the error path,
-// driven through the real window with a port double and a manual clock.
-#include "link/connection.h"
-#include "link/linkservice.h"
-#include "panels/link/linkpanel.h"
-#include "windowfixture.h"
+// Connecting: the detection and its time-out, the error paths, the response
+// poll and its settle step, Get ID and the baud-rate change, on the port
+// double and the manual clock.
+#include "link/baudratechange.h"
+#include "link/controllerid.h"
+#include "linkrig.h"
+#include "testsuite.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
-using lumivor::link::Dialogs;
-using lumivor::link::PortErrorCode;
-using lumivor::link::SerialPortError;
-using lumivor::testing::WindowFixture;
+using namespace lumivor;
+using link::Dialogs;
+using link::LinkState;
+using link::PortErrorCode;
+using link::SerialPortError;
+using testing::LinkRig;
 
 namespace {
 const QByteArray identificationQuery("\x49\x44", 2);
-}
+const QByteArray idQuery("\x28\x00", 2);
+} // namespace
 
 class ConnectionTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void startsDisconnectedWithTheProbedPorts();
     void detectionReplies_data();
     void detectionReplies();
-    void contrastEqualToTheCurrentOneIsNotSentBack();
-    void noAnswerTimesOutAfterDetectionTime();
-    void portThatFailsToOpenTakesTheErrorPath();
-    void secondPressDuringDetectionTakesTheErrorPath();
-    void noPortsStartsEmptyAndConnectSaysNoPortIsSelected();
-    void disconnectSendsNothingAndResetsTheId();
-    void disconnectDuringSettleStepStopsIt();
-    void chosenPortAndRateReachThePort();
-    void closingTheWindowDuringDetectionEndsTheWait();
-    void closingTheWindowWhileConnectedSendsNothing();
-    void aClickInsideTheTimeOutMessageStartsAFreshAttempt();
-    void linkLostDuringDetection_data();
-    void linkLostDuringDetection();
+    void noAnswerTimesOutAfterExactly1500ms();
+    void aPortThatCannotBeOpenedTakesTheErrorPath();
+    void aPortFailingWhileConnectedIsToldOnce_data();
+    void aPortFailingWhileConnectedIsToldOnce();
+    void disconnectAndShutDownSendNothingAndStopEveryTimer();
+    void thePollShowsEachChunkAndTheSettleStepDiscardsTheRestOfTheReply();
+    void getIdReplies_data();
+    void getIdReplies();
+    void thePollDoesNotTakeTheIdReply();
+    void aConfirmedRateChangeReconnectsAtTheNewRate();
+    void noRateChangeWithoutAConfirmedRate();
 };
-
-void ConnectionTest::startsDisconnectedWithTheProbedPorts()
-{
-    WindowFixture f({1, 3, 17});
-    auto* ports = f.find<QComboBox>("cbo_mostraporta");
-    QCOMPARE(ports->count(), 2);
-    QCOMPARE(ports->itemText(0), QStringLiteral("1"));
-    QCOMPARE(ports->itemText(1), QStringLiteral("3"));
-    QCOMPARE(ports->currentIndex(), 0);
-    QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/null"));
-    QCOMPARE(f.find<QComboBox>("cboBR")->currentText(), QStringLiteral("9600"));
-    QCOMPARE(f.find<QComboBox>("cmbBoudRate")->currentText(), QStringLiteral("9600"));
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
-    QCOMPARE(f.text("txtController_ID"), QStringLiteral("N/A"));
-    QCOMPARE(f.window->windowTitle(), QStringLiteral("Lumivor 240x64"));
-    QCOMPARE(f.window->objectName(), QStringLiteral("frmSettings"));
-    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Disconnected);
-    QCOMPARE(f.port.openCount, 0);
-    QVERIFY(f.port.writes.isEmpty());
-}
 
 void ConnectionTest::detectionReplies_data()
 {
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("contrast"); // HScroll5 afterwards
-    QTest::addColumn<QList<QByteArray>>("writes");
-    QTest::addColumn<QString>("response"); // Text7 right after connecting
-    QTest::addColumn<bool>("polls");       // Timer2 runs 500 ms later
-
-    const QList<QByteArray> idOnly{identificationQuery};
+    QTest::addColumn<int>("contrast"); // -1: none taken over
+    QTest::addColumn<bool>("polls");   // the response poll runs 500 ms later
     QTest::newRow("settings with contrast 40")
-        << QByteArray("KESTRIN 240x64,40!v1.0") << 40
-        << QList<QByteArray>{identificationQuery, QByteArray("\x10\x28", 2)} << QString() << true;
-    QTest::newRow("answer with 64 but no settings")
-        << QByteArray("KESTRIN 240x64") << 0 << idOnly << QStringLiteral("KESTRIN 240x64") << false;
-    QTest::newRow("first chunk holds only a 6")
-        << QByteArray("6") << 0 << idOnly << QStringLiteral("6") << false;
-    QTest::newRow("no comma: the whole reply is the contrast")
-        << QByteArray("77!") << 77
-        << QList<QByteArray>{identificationQuery, QByteArray("\x10\x4d", 2)} << QString() << true;
-    QTest::newRow("contrast that is not a number is skipped")
-        << QByteArray("240x64,abc!") << 0 << idOnly << QString() << true;
-    QTest::newRow("contrast above 255 is skipped")
-        << QByteArray("240x64,300!") << 0 << idOnly << QString() << true;
-    QTest::newRow("contrast 255 with a comma in the rest")
-        << QByteArray("240x64,255!a,b") << 255
-        << QList<QByteArray>{identificationQuery, QByteArray("\x10\xff", 2)} << QString() << true;
+        << QByteArray("KESTRIN 240x64,40!v1.0") << 40 << true;
+    QTest::newRow("no comma: the whole reply is the contrast") << QByteArray("77!") << 77 << true;
+    QTest::newRow("contrast 255, a comma in the rest")
+        << QByteArray("240x64,255!a,b") << 255 << true;
+    QTest::newRow("contrast above 255 is skipped") << QByteArray("240x64,300!") << -1 << true;
+    QTest::newRow("an answer without settings") << QByteArray("KESTRIN 240x64") << -1 << false;
+    QTest::newRow("the first chunk holds only a 6") << QByteArray("6") << -1 << false;
 }
 
+// The query goes out at the chosen rate; the reply is read every 50 ms.
 void ConnectionTest::detectionReplies()
 {
     QFETCH(QByteArray, reply);
     QFETCH(int, contrast);
-    QFETCH(QList<QByteArray>, writes);
-    QFETCH(QString, response);
     QFETCH(bool, polls);
-
-    WindowFixture f;
-    f.answerIdentification(reply);
-    f.click("cmd_conecta");
-    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Detecting);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    f.clock.advance(50); // the first read finds the answer
-
-    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Connected);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
-    QCOMPARE(f.status(1), QStringLiteral("Connected: COM1 9600,N,8,1"));
-    QVERIFY(!f.find<QComboBox>("cbo_mostraporta")->isEnabled());
-    QVERIFY(!f.find<QComboBox>("cboBR")->isEnabled());
-    QVERIFY(f.port.portOpen());
-    QCOMPARE(f.port.writes, writes);
-    QCOMPARE(f.find<QScrollBar>("HScroll5")->value(), contrast);
-    QCOMPARE(f.text("Text5"), QString::number(contrast));
-    QCOMPARE(f.text("Text7"), response);
-    QVERIFY(!f.timer("Timer1")->isActive());
-    QCOMPARE(f.window->linkPanel().connection().baudChangePrompt(),
-             polls ? QStringLiteral("Remove jumper #1 from J5 and click OK.") : QString());
-    QCOMPARE(f.timer("Timer3")->isActive(), polls);
-    f.clock.advance(499);
-    QVERIFY(!f.timer("Timer2")->isActive());
-    f.clock.advance(1);
-    QCOMPARE(f.timer("Timer2")->isActive(), polls);
+    LinkRig rig;
+    rig.view.rateIndex = 7;
+    rig.answer("ID", reply);
+    rig.connection.toggle();
+    QCOMPARE(rig.port.writes, QList<QByteArray>{identificationQuery});
+    rig.clock.advance(49);
+    QCOMPARE(rig.link.state(), LinkState::Detecting);
+    rig.clock.advance(1);
+    QCOMPARE(rig.link.state(), LinkState::Connected);
+    QCOMPARE(rig.view.status, QStringLiteral("Connected: COM1 57600,N,8,1"));
+    QCOMPARE(rig.port.settings(), QStringLiteral("57600,N,8,1"));
+    QCOMPARE(rig.view.contrast.value_or(-1), contrast);
+    QCOMPARE(rig.view.response, polls ? QString() : QString::fromLatin1(reply));
+    QCOMPARE(rig.connection.baudChangePrompt().isEmpty(), !polls);
+    rig.clock.advance(499);
+    QVERIFY(!rig.polling());
+    rig.clock.advance(1);
+    QCOMPARE(rig.polling(), polls);
+    QVERIFY(rig.dialogs.messages.isEmpty());
 }
 
-void ConnectionTest::contrastEqualToTheCurrentOneIsNotSentBack()
+// The click returns at once; 1500 ms after the query the port is closed
+// and then the operator told, once; the box keeps what part of an answer came.
+void ConnectionTest::noAnswerTimesOutAfterExactly1500ms()
 {
-    WindowFixture f;
-    f.answerIdentification("240x64,0!");
-    f.connectAndDetect();
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
-    QCOMPARE(f.port.writes, QList<QByteArray>{identificationQuery});
-    QCOMPARE(f.text("Text5"), QStringLiteral("0"));
+    LinkRig rig;
+    rig.answer("ID", "KESTR");
+    bool closedWhileShown = false;
+    rig.dialogs.whileShown = [&](const auto&) { closedWhileShown = !rig.port.portOpen(); };
+    rig.connection.toggle();
+    rig.clock.advance(1499);
+    QVERIFY(rig.dialogs.messages.isEmpty());
+    QVERIFY(rig.port.portOpen());
+    rig.clock.advance(1);
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(rig.dialogs.messages.first().text, QStringLiteral("Controller not found"));
+    QVERIFY(closedWhileShown);
+    QCOMPARE(rig.link.state(), LinkState::Disconnected);
+    QVERIFY(rig.view.choiceEnabled);
+    QCOMPARE(rig.view.response, QStringLiteral("KESTR"));
+    QVERIFY(!rig.anyTimerOfTheLink());
+    rig.clock.advance(5000);
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(rig.port.writes, QList<QByteArray>{identificationQuery});
 }
 
-// The click returns at once; exactly 1500 ms after the query the time-out
-// closes the port and says so, once.
-void ConnectionTest::noAnswerTimesOutAfterDetectionTime()
+// A port in use, or none chosen: the error with its number, nothing written.
+void ConnectionTest::aPortThatCannotBeOpenedTakesTheErrorPath()
 {
-    WindowFixture f;
-    QString statusWhileShown;
-    f.dialogs.whileShown = [&](const auto&) { statusWhileShown = f.status(1); };
-    f.click("cmd_conecta");
-    f.clock.advance(1499);
-    QVERIFY(f.dialogs.messages.isEmpty());
-    QVERIFY(f.port.portOpen());
-    f.clock.advance(1);
-
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    const auto& shown = f.dialogs.messages.first();
-    QCOMPARE(shown.text, QStringLiteral("Controller not found"));
-    QCOMPARE(shown.title, QStringLiteral("Demo mode"));
-    QCOMPARE(shown.icon, Dialogs::Icon::Information);
-    QCOMPARE(shown.buttons, Dialogs::Buttons::Ok);
-    QCOMPARE(statusWhileShown, QStringLiteral("Controller Disconnected"));
-    QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected"));
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
-    QVERIFY(f.find<QComboBox>("cboBR")->isEnabled());
-    QVERIFY(!f.port.portOpen());
-    QCOMPARE(f.port.writes, QList<QByteArray>{identificationQuery});
-    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
-        QVERIFY2(!f.timer(name)->isActive(), name);
-    f.clock.advance(5000);
-    QCOMPARE(f.dialogs.messages.size(), 1);
+    for (const bool chosen : {true, false}) {
+        LinkRig rig;
+        if (!chosen)
+            rig.view.portNumber.reset();
+        rig.port.failNextOpen(SerialPortError(PortErrorCode::HardwareUnavailable,
+                                              QStringLiteral("Device or resource busy")));
+        rig.connection.toggle();
+        rig.clock.advance(2000);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages.first().text,
+                 chosen ? QStringLiteral("Can't open the selected COM Port.\nError code: 8010\n"
+                                         "Description: Device or resource busy")
+                        : QStringLiteral("Can't open the selected COM Port.\nError code: 8002\n"
+                                         "Description: No COM port is selected."));
+        QVERIFY(rig.view.choiceEnabled);
+        QVERIFY(!rig.port.portOpen());
+        QVERIFY(rig.port.writes.isEmpty());
+    }
 }
 
-void ConnectionTest::portThatFailsToOpenTakesTheErrorPath()
+// The adapter pulled during the detection or while connected, found by the
+// port itself, by a read or by a write: one "connection lost" message, no
+// "Controller not found" after it, no timer left running, later sends silent.
+void ConnectionTest::aPortFailingWhileConnectedIsToldOnce_data()
 {
-    WindowFixture f;
-    f.port.failNextOpen(SerialPortError(PortErrorCode::HardwareUnavailable,
-                                        QStringLiteral("Device or resource busy")));
-    f.click("cmd_conecta");
-
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    const auto& shown = f.dialogs.messages.first();
-    QCOMPARE(shown.text, QStringLiteral("Can't open the selected COM Port.\nError code: 8010\n"
-                                        "Description: Device or resource busy"));
-    QCOMPARE(shown.title, QStringLiteral("Critical Error"));
-    QCOMPARE(shown.icon, Dialogs::Icon::Critical);
-    QCOMPARE(shown.buttons, Dialogs::Buttons::Ok);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
-    QVERIFY(f.find<QComboBox>("cboBR")->isEnabled());
-    QVERIFY(!f.port.portOpen());
-    QVERIFY(f.port.writes.isEmpty());
-    QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
-    f.clock.advance(2000);
-    QCOMPARE(f.dialogs.messages.size(), 1);
+    QTest::addColumn<bool>("detecting");
+    QTest::addColumn<QString>("how");
+    QTest::newRow("hang-up during the detection") << true << QStringLiteral("hang-up");
+    QTest::newRow("read fails during the detection") << true << QStringLiteral("read");
+    QTest::newRow("hang-up while polling") << false << QStringLiteral("hang-up");
+    QTest::newRow("the poll's read fails") << false << QStringLiteral("read");
+    QTest::newRow("an operator's command fails") << false << QStringLiteral("write");
 }
 
-// The second press finds the port open: the error path runs and enables the
-// lists, while the first attempt goes on waiting and still connects.
-void ConnectionTest::secondPressDuringDetectionTakesTheErrorPath()
+void ConnectionTest::aPortFailingWhileConnectedIsToldOnce()
 {
-    WindowFixture f;
-    f.click("cmd_conecta");
-    f.clock.advance(100);
-    f.click("cmd_conecta");
-    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
-    f.port.queueInput("240x64,9!");
-    f.clock.advance(50);
-
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    QCOMPARE(f.dialogs.messages.first().text,
-             QStringLiteral("Can't open the selected COM Port.\nError code: 8000\n"
-                            "Description: Operation not valid while the port is opened"));
-    QCOMPARE(f.port.openCount, 1);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
-    QCOMPARE(f.find<QScrollBar>("HScroll5")->value(), 9);
+    QFETCH(bool, detecting);
+    QFETCH(QString, how);
+    LinkRig rig;
+    rig.view.controllerId = QStringLiteral("KT24064");
+    if (detecting) {
+        rig.connection.toggle();
+        rig.clock.advance(100);
+    } else {
+        rig.connectWithPoll();
+    }
+    const SerialPortError failure(PortErrorCode::WriteFailed, QStringLiteral("gone"));
+    if (how == QStringLiteral("hang-up")) {
+        rig.port.hangUp(failure);
+    } else if (how == QStringLiteral("read")) {
+        rig.port.failReads(failure);
+    } else {
+        rig.port.failWrites(failure);
+        QVERIFY(!rig.link.send(QByteArray("\x10\x32", 2)));
+    }
+    rig.clock.advance(3000);
+    QVERIFY(!rig.link.send(QByteArray("\x10\x3c", 2)));
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(rig.dialogs.messages.first().text,
+             QStringLiteral("The connection to the selected COM Port was lost.\n"
+                            "Error code: 8021\nDescription: gone"));
+    QVERIFY(!rig.port.portOpen());
+    QCOMPARE(rig.link.state(), LinkState::Disconnected);
+    QCOMPARE(rig.view.controllerId, QStringLiteral("N/A"));
+    QVERIFY(rig.view.choiceEnabled);
+    QVERIFY(!rig.anyTimerOfTheLink());
 }
 
-void ConnectionTest::noPortsStartsEmptyAndConnectSaysNoPortIsSelected()
+// Disconnect (during the settle step) and closing the window (during the
+// detection) close the port without writing and leave no timer to fire on it.
+void ConnectionTest::disconnectAndShutDownSendNothingAndStopEveryTimer()
 {
-    WindowFixture f(QList<int>{});
-    auto* ports = f.find<QComboBox>("cbo_mostraporta");
-    QCOMPARE(ports->count(), 0);
-    QCOMPARE(ports->currentIndex(), -1);
-    f.click("cmd_conecta");
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    QCOMPARE(f.dialogs.messages.first().title, QStringLiteral("Critical Error"));
-    QVERIFY(f.dialogs.messages.first().text.startsWith(
-        QStringLiteral("Can't open the selected COM Port.\nError code: 8002\n")));
-    QVERIFY(f.dialogs.messages.first().text.endsWith(QStringLiteral("No COM port is selected.")));
-    QCOMPARE(f.port.openCount, 0);
-    QVERIFY(ports->isEnabled());
+    for (const bool shutDown : {false, true}) {
+        LinkRig rig;
+        rig.answer("ID", "240x64,0!");
+        rig.connection.toggle();
+        rig.clock.advance(shutDown ? 20 : 50);
+        if (shutDown) {
+            rig.connection.shutDown();
+        } else {
+            QVERIFY(rig.timer("Timer3")->isActive());
+            rig.connection.toggle();
+        }
+        QCOMPARE(rig.port.writes, QList<QByteArray>{identificationQuery});
+        QVERIFY(!rig.port.portOpen());
+        QCOMPARE(rig.link.state(), LinkState::Disconnected);
+        QVERIFY(!rig.anyTimerOfTheLink());
+        rig.clock.advance(2000);
+        QVERIFY(rig.dialogs.messages.isEmpty());
+    }
 }
 
-void ConnectionTest::disconnectSendsNothingAndResetsTheId()
+// Each 250 ms tick shows what came since the last, one character per byte;
+// what the controller still sent after its detection reply is thrown away.
+void ConnectionTest::thePollShowsEachChunkAndTheSettleStepDiscardsTheRestOfTheReply()
 {
-    WindowFixture f;
-    f.connectWithPoll();
-    f.find<QLineEdit>("txtController_ID")->setText(QStringLiteral("KESTRIN-7"));
-    const auto writesBefore = f.port.writes;
-
-    f.click("cmd_conecta");
-    QCOMPARE(f.port.writes, writesBefore);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
-    QCOMPARE(f.text("txtController_ID"), QStringLiteral("N/A"));
-    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
-    QVERIFY(!f.port.portOpen());
-    QVERIFY(!f.timer("Timer2")->isActive());
-    QCOMPARE(f.window->link().state(), lumivor::link::LinkState::Disconnected);
-    QVERIFY(f.dialogs.messages.isEmpty());
+    LinkRig rig;
+    rig.connect();
+    rig.port.queueInput("rest of the reply");
+    rig.clock.advance(500);
+    QVERIFY(rig.polling());
+    rig.port.queueInput("T 10,20!");
+    rig.clock.advance(249);
+    QVERIFY(rig.polled.isEmpty());
+    rig.clock.advance(1);
+    QCOMPARE(rig.polled, QStringList{"T 10,20!"});
+    rig.port.queueInput("K 3!");
+    rig.port.queueInput(QByteArray("\xe9\x00!", 3));
+    rig.clock.advance(2500);
+    QCOMPARE(rig.polled.size(), 2);
+    QCOMPARE(rig.polled.last(), QStringLiteral("K 3!") + QChar(0xe9) + QChar(0) + u'!');
 }
 
-// The port double throws on a read while closed: a settle step left running
-// after a disconnect would surface here.
-void ConnectionTest::disconnectDuringSettleStepStopsIt()
+void ConnectionTest::getIdReplies_data()
 {
-    WindowFixture f;
-    f.answerIdentification("240x64,0!");
-    f.connectAndDetect();
-    QVERIFY(f.timer("Timer3")->isActive());
-    f.click("cmd_conecta");
-    QVERIFY(!f.timer("Timer3")->isActive());
-    f.clock.advance(650);
-    QVERIFY(!f.timer("Timer2")->isActive());
-    QVERIFY(f.dialogs.messages.isEmpty());
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("identifier and !") << QByteArray("KT24064!x!") << QStringList{"KT24064"};
+    QTest::newRow("only !") << QByteArray("!") << QStringList{"N/A"};
+    QTest::newRow("nothing within the pause") << QByteArray() << QStringList{};
+    QTest::newRow("the port fails: silently") << QByteArray("fail") << QStringList{};
 }
 
-void ConnectionTest::chosenPortAndRateReachThePort()
+// 28 00, then one read 50 ms later; the identifier is the text before "!".
+void ConnectionTest::getIdReplies()
 {
-    WindowFixture f;
-    f.find<QComboBox>("cbo_mostraporta")->setCurrentIndex(1);
-    f.find<QComboBox>("cboBR")->setCurrentIndex(7);
-    f.answerIdentification("64");
-    f.connectAndDetect();
-    QCOMPARE(f.port.commPort(), 3);
-    QCOMPARE(f.port.settings(), QStringLiteral("57600,N,8,1"));
-    QCOMPARE(f.status(1), QStringLiteral("Connected: COM3 57600,N,8,1"));
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, ids);
+    LinkRig rig;
+    rig.connect("KESTRIN 64");
+    rig.answer(idQuery, reply);
+    if (reply == "fail")
+        rig.port.failWrites(SerialPortError(PortErrorCode::WriteFailed, QStringLiteral("stalled")));
+    link::ControllerIdQuery query(rig.link);
+    QStringList read;
+    connect(&query, &link::ControllerIdQuery::idRead, [&](const QString& id) { read << id; });
+    query.run();
+    query.run(); // a second click during the pause sends nothing
+    rig.clock.advance(49);
+    QVERIFY(read.isEmpty());
+    rig.clock.advance(1);
+    QCOMPARE(read, ids);
+    QCOMPARE(rig.port.writes.count(idQuery), reply == "fail" ? 0 : 1);
+    QVERIFY(!rig.link.isBusy());
+    QVERIFY(rig.port.portOpen() && rig.dialogs.messages.isEmpty());
 }
 
-void ConnectionTest::closingTheWindowDuringDetectionEndsTheWait()
+// Asked while the settle step waits, and while the poll runs: the reply is
+// the query's, never shown raw by the poll nor discarded; the poll goes on.
+void ConnectionTest::thePollDoesNotTakeTheIdReply()
 {
-    WindowFixture f;
-    f.window->show();
-    f.click("cmd_conecta");
-    f.clock.advance(120);
-    QVERIFY(f.window->close());
-    QVERIFY(!f.port.portOpen());
-    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
-        QVERIFY2(!f.timer(name)->isActive(), name);
-    f.clock.advance(2000);
-    QVERIFY(f.dialogs.messages.isEmpty());
+    for (const int afterDetection : {470, 730}) {
+        LinkRig rig;
+        rig.connect();
+        rig.clock.advance(afterDetection); // the next tick falls inside the 50 ms
+        rig.answer(idQuery, "KT24064!");
+        link::ControllerIdQuery query(rig.link);
+        QSignalSpy read(&query, &link::ControllerIdQuery::idRead);
+        query.run();
+        rig.clock.advance(50);
+        QCOMPARE(read.size(), 1);
+        QVERIFY(rig.polled.isEmpty());
+        QVERIFY(rig.polling());
+    }
 }
 
-void ConnectionTest::closingTheWindowWhileConnectedSendsNothing()
+// 0F nn at the old rate, drained before the port closes once its line time
+// and the margin have passed; 500 ms in which nothing is sent or opened;
+// then the connect action at the new rate.
+void ConnectionTest::aConfirmedRateChangeReconnectsAtTheNewRate()
 {
-    WindowFixture f;
-    f.connectWithPoll();
-    const auto writes = f.port.writes;
-    f.window->show();
-    QVERIFY(f.window->close());
-    QCOMPARE(f.port.writes, writes);
-    QVERIFY(!f.port.portOpen());
-    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
-        QVERIFY2(!f.timer(name)->isActive(), name);
+    LinkRig rig;
+    rig.connect("64,128!KESTRIN 240x64", true);
+    link::BaudRateChange change(rig.link, rig.connection, rig.view, rig.dialogs);
+    const qsizetype before = rig.port.writes.size();
+    change.run(QStringLiteral("57600"));
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(rig.dialogs.messages.first().text,
+             QStringLiteral("Remove jumper #1 from J5 and click OK."));
+    QCOMPARE(rig.port.writes.mid(before), QList<QByteArray>{QByteArray("\x0f\x07")});
+    rig.clock.advance(22); // 2.1 ms of line time and the 20 ms margin
+    QVERIFY(rig.port.portOpen() && rig.port.drains.isEmpty());
+    rig.clock.advance(1);
+    QCOMPARE(rig.port.drains, QList<qsizetype>{before + 1});
+    QVERIFY(!rig.port.portOpen());
+    QCOMPARE(rig.view.rateIndex, 7);
+
+    rig.clock.advance(100); // the controller switches: the link is held
+    rig.connection.toggle();
+    link::ControllerIdQuery query(rig.link);
+    query.run();
+    QVERIFY(!rig.link.send("x"));
+    rig.clock.advance(link::BaudRateChange::switchPauseMs - 102);
+    QCOMPARE(rig.port.writes.size(), before + 1);
+    QCOMPARE(rig.port.openCount, 1);
+    rig.clock.advance(2);
+    QCOMPARE(rig.port.settings(), QStringLiteral("57600,N,8,1"));
+    QCOMPARE(rig.port.writes.last(), identificationQuery);
+    rig.clock.advance(50);
+    QCOMPARE(rig.link.state(), LinkState::Connected);
+    QCOMPARE(rig.dialogs.messages.size(), 1);
 }
 
-// The time-out's message is modal; a Connect click while it is shown starts
-// a new attempt, which owns the port from then on and connects.
-void ConnectionTest::aClickInsideTheTimeOutMessageStartsAFreshAttempt()
+// Cancelled, a typed text that is no rate, or the port closed (not even
+// asked): nothing is sent and the link stays as it was.
+void ConnectionTest::noRateChangeWithoutAConfirmedRate()
 {
-    WindowFixture f;
-    bool reconnected = false;
-    f.dialogs.whileShown = [&](const auto&) {
-        if (std::exchange(reconnected, true))
-            return;
-        f.answerIdentification("240x64,12!");
-        f.click("cmd_conecta");
-    };
-    f.click("cmd_conecta");
-    f.clock.advance(1500);
-    QVERIFY(reconnected);
-    f.clock.advance(50);
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Disconnect"));
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    f.clock.advance(500);
-    QVERIFY(f.timer("Timer2")->isActive());
-    f.port.queueInput("T 5,6!");
-    f.clock.advance(250);
-    QCOMPARE(f.text("Text7"), QStringLiteral("T 5,6!"));
-    QCOMPARE(f.find<QScrollBar>("HScroll5")->value(), 12);
+    for (const auto& [open, rateText, answer] : {std::tuple{true, "57600", Dialogs::Answer::Cancel},
+                                                 std::tuple{true, "12345", Dialogs::Answer::Ok},
+                                                 std::tuple{false, "57600", Dialogs::Answer::Ok}}) {
+        LinkRig rig;
+        if (open)
+            rig.connectWithPoll();
+        const auto writes = rig.port.writes;
+        link::BaudRateChange change(rig.link, rig.connection, rig.view, rig.dialogs);
+        rig.dialogs.answers = {answer};
+        change.run(QString::fromLatin1(rateText));
+        rig.clock.advance(2000);
+        QCOMPARE(rig.dialogs.messages.size(), open ? 1 : 0);
+        QCOMPARE(rig.port.writes, writes);
+        QCOMPARE(rig.port.portOpen(), open);
+        QVERIFY(!rig.link.isBusy());
+    }
 }
 
-// The port failing while the detection waits (the controller's adapter
-// pulled): one "connection lost" message, no "Controller not found" later,
-// no timer left running.
-void ConnectionTest::linkLostDuringDetection_data()
-{
-    QTest::addColumn<bool>("hangUp"); // the port tells on its own, or the read fails
-    QTest::newRow("hang-up reported by the port") << true;
-    QTest::newRow("read fails") << false;
-}
-
-void ConnectionTest::linkLostDuringDetection()
-{
-    QFETCH(bool, hangUp);
-    WindowFixture f;
-    f.click("cmd_conecta");
-    f.clock.advance(100);
-    const SerialPortError lost(PortErrorCode::ReadFailed, QStringLiteral("The device hung up"));
-    if (hangUp)
-        f.port.hangUp(lost);
-    else
-        f.port.failReads(lost);
-    f.clock.advance(3000);
-
-    QCOMPARE(f.dialogs.messages.size(), 1);
-    QCOMPARE(f.dialogs.messages.first().text,
-             QStringLiteral("The connection to the selected COM Port was lost.\nError code: 8020\n"
-                            "Description: The device hung up"));
-    QCOMPARE(f.dialogs.messages.first().title, QStringLiteral("Critical Error"));
-    QVERIFY(!f.port.portOpen());
-    QCOMPARE(f.text("cmd_conecta"), QStringLiteral("Connect"));
-    QCOMPARE(f.status(1), QStringLiteral("Controller Disconnected "));
-    QVERIFY(f.find<QComboBox>("cbo_mostraporta")->isEnabled());
-    for (const char* name : {"Timer1", "Timer2", "Timer3", "Timer4"})
-        QVERIFY2(!f.timer(name)->isActive(), name);
-}
-
-QTEST_MAIN(ConnectionTest)
+LUMIVOR_TEST(ConnectionTest)
 #include "tst_connection.moc"

@@ -23,8 +23,8 @@ public:
     };
 
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
-    QString openFileName(const QString& filter) override;
-    QString saveFileName(const QString& filter) override;
+    QString openFileName(const QString& filter) override { return fileName(filter); }
+    QString saveFileName(const QString& filter) override { return fileName(filter); }
 
     // Answers given in turn; when none is queued: Ok, Yes for Yes/No.
     QList<Answer> answers;
@@ -32,8 +32,11 @@ public:
     std::function<void(const Message&)> whileShown;
     QList<Message> messages;
 
-    QStringList fileNames; // handed out in turn; empty = cancelled
+    QStringList fileNames; // handed out in turn; none left = cancelled
     QStringList filters;   // the filter of every file dialog asked for
+
+private:
+    QString fileName(const QString& filter);
 };
 
 } // namespace lumivor::testing

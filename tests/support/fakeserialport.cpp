@@ -1,9 +1,18 @@
 #include "fakeserialport.h"
 
+#include <utility>
+
 namespace lumivor::testing {
 
 using link::PortErrorCode;
 using link::SerialPortError;
+
+void FakeSerialPort::requireOpen() const
+{
+    if (!open_)
+        throw SerialPortError(PortErrorCode::PortNotOpen,
+                              QStringLiteral("Operation valid only when the port is open"));
+}
 
 void FakeSerialPort::setCommPort(int number)
 {
@@ -17,25 +26,18 @@ void FakeSerialPort::setPortOpen(bool open)
 {
     if (open && open_)
         throw SerialPortError(PortErrorCode::PortAlreadyOpen, QStringLiteral("Port already open"));
-    if (open && openFailure_) {
-        const SerialPortError error = *openFailure_;
-        openFailure_.reset();
-        throw error;
-    }
+    if (open && openFailure_)
+        throw *std::exchange(openFailure_, std::nullopt);
     if (open) {
         ++openCount;
         inbox_.clear();
-    } else if (open_) {
-        ++closeCount;
     }
     open_ = open;
 }
 
 void FakeSerialPort::output(const QByteArray& bytes)
 {
-    if (!open_)
-        throw SerialPortError(PortErrorCode::PortNotOpen,
-                              QStringLiteral("Operation valid only when the port is open"));
+    requireOpen();
     if (writeFailure_)
         throw *writeFailure_;
     writes.append(bytes);
@@ -45,29 +47,22 @@ void FakeSerialPort::output(const QByteArray& bytes)
 
 void FakeSerialPort::hangUp(const SerialPortError& error)
 {
-    readFailure_ = error;
-    writeFailure_ = error;
+    readFailure_ = writeFailure_ = error;
     if (watcher_)
         watcher_(error);
 }
 
 QByteArray FakeSerialPort::input()
 {
-    if (!open_)
-        throw SerialPortError(PortErrorCode::PortNotOpen,
-                              QStringLiteral("Operation valid only when the port is open"));
+    requireOpen();
     if (readFailure_)
         throw *readFailure_;
-    QByteArray taken;
-    taken.swap(inbox_);
-    return taken;
+    return std::exchange(inbox_, QByteArray());
 }
 
 int FakeSerialPort::inBufferCount()
 {
-    if (!open_)
-        throw SerialPortError(PortErrorCode::PortNotOpen,
-                              QStringLiteral("Operation valid only when the port is open"));
+    requireOpen();
     return static_cast<int>(inbox_.size());
 }
 

@@ -13,9 +13,10 @@ inline QByteArray sampleFlashImage(unsigned seed = 1)
 {
     QByteArray image(protocol::flashImageBytes, '\0');
     quint32 state = seed;
+    char* bytes = image.data();
     for (qsizetype i = 0; i < image.size(); ++i) {
         state = state * 1664525u + 1013904223u;
-        image[i] = static_cast<char>(state >> 24);
+        bytes[i] = static_cast<char>(state >> 24);
     }
     image[0] = '\xff';
     image[1] = '\x0a';

@@ -46,13 +46,4 @@ void ManualClock::advance(link::Nanoseconds step)
     now_ = until;
 }
 
-bool ManualClock::advanceToNextTimer()
-{
-    link::ClockTimer* next = nextDue(link::Nanoseconds::max());
-    if (!next)
-        return false;
-    advance(std::max(link::Nanoseconds(0), next->deadline() - now_));
-    return true;
-}
-
 } // namespace lumivor::testing

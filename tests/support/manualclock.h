@@ -20,8 +20,6 @@ public:
 
     void advance(link::Nanoseconds step);
     void advance(int ms) { advance(std::chrono::milliseconds(ms)); }
-    // Steps to the next deadline and fires it; false when no timer runs.
-    bool advanceToNextTimer();
     // Steps in `stepMs` until the condition holds or `limitMs` has passed on
     // the clock; whether it held.
     template<typename Condition> bool advanceUntil(Condition condition, int limitMs, int stepMs = 1)

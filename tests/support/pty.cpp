@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace lumivor::testing {
 
@@ -35,24 +36,18 @@ PseudoTerminal::~PseudoTerminal()
 
 void PseudoTerminal::hangUp()
 {
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
-    slave_ = master_ = -1;
+    for (int* end : {&slave_, &master_})
+        if (*end >= 0)
+            ::close(std::exchange(*end, -1));
 }
 
 bool PseudoTerminal::write(const QByteArray& bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0 && errno != EINTR)
             return false;
-        done += n;
+        done += std::max<ssize_t>(n, 0);
     }
     return true;
 }
@@ -64,8 +59,7 @@ QByteArray PseudoTerminal::read(int count, int timeoutMs)
     clock.start();
     do {
         pollfd ready{master_, POLLIN, 0};
-        const int wait = std::max(0, static_cast<int>(timeoutMs - clock.elapsed()));
-        if (::poll(&ready, 1, wait) <= 0)
+        if (::poll(&ready, 1, std::max(0, int(timeoutMs - clock.elapsed()))) <= 0)
             continue;
         char chunk[4096];
         const ssize_t n = ::read(master_, chunk, sizeof chunk);
@@ -75,19 +69,15 @@ QByteArray PseudoTerminal::read(int count, int timeoutMs)
     return received;
 }
 
-} // namespace lumivor::testing
-
-namespace lumivor::testing {
-
 int PseudoTerminal::waitingAtSlave() const
 {
     int count = 0;
     return slave_ >= 0 && ::ioctl(slave_, FIONREAD, &count) == 0 ? count : -1;
 }
 
+// Never blocks the loop on a full terminal: the reader runs in this thread.
 bool PseudoTerminal::writeWhileProcessingEvents(const QByteArray& bytes, int timeoutMs)
 {
-    // Never block the loop on a full terminal: the reader runs in this thread.
     const int flags = ::fcntl(master_, F_GETFL);
     ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
     QElapsedTimer clock;
@@ -96,14 +86,11 @@ bool PseudoTerminal::writeWhileProcessingEvents(const QByteArray& bytes, int tim
     while (done < bytes.size() && clock.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         pollfd room{master_, POLLOUT, 0};
-        if (::poll(&room, 1, 1) <= 0 || (room.revents & POLLOUT) == 0)
-            continue;
-        const ssize_t n =
-            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        ::poll(&room, 1, 1);
+        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno != EINTR && errno != EAGAIN)
             break;
-        if (n > 0)
-            done += n;
+        done += std::max<ssize_t>(n, 0);
     }
     ::fcntl(master_, F_SETFL, flags);
     return done == bytes.size();

@@ -3,21 +3,31 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QStackedWidget>
-#include <QStyleOptionSlider>
 #include <QTabWidget>
 
 namespace lumivor::testing {
 
-WindowFixture::WindowFixture(QList<int> present)
+WindowFixture::WindowFixture()
 {
-    for (int n : present)
-        QFile::link(QStringLiteral("/dev/null"),
-                    portDir.path() + QStringLiteral("/com") + QString::number(n));
+    for (const char* name : {"/com1", "/com3"})
+        QFile::link(QStringLiteral("/dev/null"), portDir.path() + QString::fromLatin1(name));
     ports = link::ComPortTable::probe(portDir.path(), {}, link::DeviceFilter::AnyCharacterDevice);
     window = std::make_unique<app::MainWindow>(port, dialogs, ports, clock);
+    window->show(); // so that a click lands where the operator's would
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+QString WindowFixture::status(int panel) const
+{
+    return window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel))->text();
+}
+
+QString WindowFixture::text(const char* name) const
+{
+    if (const auto* edit = find<QLineEdit>(name))
+        return edit->text();
+    return find<QAbstractButton>(name)->text();
 }
 
 void WindowFixture::click(const char* name) const
@@ -26,27 +36,6 @@ void WindowFixture::click(const char* name) const
     QVERIFY2(button, name);
     bringToFront(button);
     QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void WindowFixture::clickScrollBar(const char* name, bool onTrack) const
-{
-    auto* bar = find<QScrollBar>(name);
-    QVERIFY2(bar, name);
-    bringToFront(bar);
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.subControls = QStyle::SC_All;
-    const auto part = onTrack ? QStyle::SC_ScrollBarAddPage : QStyle::SC_ScrollBarAddLine;
-    const QRect area = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
-    QVERIFY2(area.isValid(), name);
-    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, area.center());
 }
 
 void WindowFixture::bringToFront(QWidget* widget) const
@@ -58,42 +47,21 @@ void WindowFixture::bringToFront(QWidget* widget) const
     }
 }
 
-QString WindowFixture::status(int panel) const
-{
-    const auto* label = window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
-    return label ? label->text() : QStringLiteral("<no panel>");
-}
-
-QString WindowFixture::text(const char* name) const
-{
-    if (const auto* edit = find<QLineEdit>(name))
-        return edit->text();
-    if (const auto* button = find<QAbstractButton>(name))
-        return button->text();
-    if (const auto* label = find<QLabel>(name))
-        return label->text();
-    return QStringLiteral("<no control %1>").arg(QString::fromLatin1(name));
-}
-
-void WindowFixture::answerIdentification(const QByteArray& reply)
+void WindowFixture::connect(const QByteArray& reply)
 {
     port.onOutput = [this, reply](const QByteArray& bytes) {
         if (bytes == QByteArray("ID"))
             port.queueInput(reply);
     };
-}
-
-void WindowFixture::connectAndDetect()
-{
     click("cmd_conecta");
-    clock.advanceUntil([this] { return !timer("Timer1")->isActive(); }, 2000);
+    clock.advanceUntil([this] { return !find<link::ClockTimer>("Timer1")->isActive(); }, 2000);
+    if (reply.contains('!'))
+        QVERIFY(clock.advanceUntil([this] { return pollRuns(); }, 1000));
 }
 
-void WindowFixture::connectWithPoll(const QByteArray& reply)
+bool WindowFixture::runToEnd(int limitMs)
 {
-    answerIdentification(reply);
-    connectAndDetect();
-    QVERIFY(clock.advanceUntil([this] { return timer("Timer2")->isActive(); }, 1000));
+    return clock.advanceUntil([this] { return !busy(); }, limitMs);
 }
 
 } // namespace lumivor::testing

@@ -3,48 +3,43 @@
 #include "app/mainwindow.h"
 #include "fakedialogs.h"
 #include "fakeserialport.h"
-#include "link/clock.h"
 #include "link/comports.h"
+#include "link/linkservice.h"
 #include "manualclock.h"
 
+#include <QAbstractButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 namespace lumivor::testing {
 
-// A main window on the port and dialogs doubles, with COM1 and COM3 present
-// (both mapped to the null device), built fresh for every test.
+// The main window on the port, dialogs and clock doubles, with COM1 and COM3
+// present (both mapped to the null device).
 struct WindowFixture
 {
-    explicit WindowFixture(QList<int> present = {1, 3});
+    WindowFixture();
 
     template<typename T> T* find(const char* name) const
     {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
-    link::ClockTimer* timer(const char* name) const { return find<link::ClockTimer>(name); }
-
-    // Clicks a button by name with the mouse, as the operator would, after
-    // bringing its tab to the front.
-    void click(const char* name) const;
-    // Clicks a scroll bar's right arrow, or its track right of the thumb.
-    void clickScrollBar(const char* name, bool onTrack = false) const;
-    // Shows the tab pages that hold the widget.
-    void bringToFront(QWidget* widget) const;
+    bool pollRuns() const { return find<link::ClockTimer>("Timer2")->isActive(); }
+    bool busy() const { return window->link().isBusy(); }
     QString status(int panel) const;
-    QString text(const char* name) const; // text of a line edit, button or label
+    QString text(const char* name) const; // of a line edit or a button
 
-    // Makes the controller answer the identification query with `reply`.
-    void answerIdentification(const QByteArray& reply);
-    // Clicks Connect and steps the clock until the detection has ended (at
-    // most its time-out).
-    void connectAndDetect();
-    // Connects through a reply with settings and steps on until the response
-    // poll runs.
-    void connectWithPoll(const QByteArray& reply = "240x64,0!");
+    // Clicks a button with the mouse, as the operator would, after bringing
+    // its tab to the front.
+    void click(const char* name) const;
+    void bringToFront(QWidget* widget) const;
+
+    // Connects through the controller's answer to the identification query;
+    // after a reply with "!", steps on until the response poll runs.
+    void connect(const QByteArray& reply = "240x64,0!");
+    // Steps the clock until no operation holds the link; whether it ended.
+    bool runToEnd(int limitMs = 120'000);
 
     QTemporaryDir portDir;
     ManualClock clock;

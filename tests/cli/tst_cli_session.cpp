@@ -1,0 +1,103 @@
+// One port's session of lumivor-cli in this process, on a pseudo-terminal
+// where the test plays the controller and a manual clock: what the exit
+// status says, and the last command's way out before the port closes.
+#include "cli/portsession.h"
+#include "link/comports.h"
+#include "manualclock.h"
+#include "pty.h"
+#include "testsuite.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <termios.h>
+
+using namespace lumivor;
+using cli::ExitCode;
+
+namespace {
+
+// lumivor-cli with these arguments on the terminal, found by the detection.
+struct SessionRig
+{
+    explicit SessionRig(QStringList arguments)
+    {
+        const cli::ParseOutcome parsed =
+            cli::parseRequest(arguments << QStringLiteral("-p") << controller.slavePath());
+        if (!parsed.request)
+            return;
+        session = std::make_unique<cli::PortSession>(*parsed.request, parsed.request->ports.first(),
+                                                     ports, clock);
+        session->start();
+        if (controller.read(2, 3000) != QByteArray("ID") || !controller.write("64"))
+            return;
+        // On its way to the console's side without the event loop, so the
+        // console finds it where the clock says it looks.
+        for (int ms = 0; ms < 3000 && controller.waitingAtSlave() < 2; ++ms)
+            QThread::msleep(1);
+        detected = true;
+    }
+    // The rate the line runs at now.
+    speed_t lineSpeed() const
+    {
+        QFile device(controller.slavePath());
+        termios line{};
+        if (!device.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
+            ::tcgetattr(device.handle(), &line) != 0)
+            return 0;
+        return ::cfgetospeed(&line);
+    }
+
+    testing::PseudoTerminal controller;
+    QTemporaryDir noLinks;
+    link::ComPortTable ports = link::ComPortTable::probe(noLinks.path(), {});
+    testing::ManualClock clock;
+    std::unique_ptr<cli::PortSession> session;
+    bool detected = false;
+};
+
+} // namespace
+
+class CliSessionTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void theLastCommandIsTakenAtItsRateBeforeThePortCloses();
+    void aControllerSilentInATransferIsATimeOut();
+};
+
+// Closing the port sets its old rate again at once: a command the controller
+// takes after that would be garbage to it. So once the session is done, the
+// line still runs at the command's rate until the controller has had time.
+void CliSessionTest::theLastCommandIsTakenAtItsRateBeforeThePortCloses()
+{
+    SessionRig rig({"send", "10", "2A", "--rate", "57600"});
+    QVERIFY(rig.detected);
+    QVERIFY(rig.clock.advanceUntil([&] { return rig.session->isDone(); }, 2000));
+    QCOMPARE(rig.controller.read(2, 3000), QByteArray("\x10\x2a"));
+    QCOMPARE(rig.lineSpeed(), speed_t(B57600));
+    QCOMPARE(rig.session->result().code, ExitCode::Success);
+    QSignalSpy finished(rig.session.get(), &cli::PortSession::finished);
+    QVERIFY(rig.clock.advanceUntil([&] { return !finished.isEmpty(); }, 1000));
+    QVERIFY(rig.lineSpeed() != speed_t(B57600)); // closed: the old rate is back
+}
+
+// 29 01 goes out and nothing comes back: the wait's limit ends the backup
+// with the time-out status, not as a port error.
+void CliSessionTest::aControllerSilentInATransferIsATimeOut()
+{
+    QTemporaryDir dir;
+    SessionRig rig({"flash-save", dir.filePath(QStringLiteral("backup.fls"))});
+    QVERIFY(rig.detected);
+    QVERIFY(rig.clock.advanceUntil([&] { return rig.session->isDone(); }, 5000));
+    QCOMPARE(rig.controller.read(2, 3000), QByteArray("\x29\x01"));
+    QCOMPARE(rig.session->result().code, ExitCode::TimedOut);
+    QVERIFY2(rig.session->result().summary.contains(QStringLiteral("sent nothing for 3.5 s")),
+             qPrintable(rig.session->result().summary));
+}
+
+LUMIVOR_TEST(CliSessionTest)
+#include "tst_cli_session.moc"
