@@ -5,6 +5,7 @@ rebuilds, runs the test suite and prints whether the suite caught it.
   scripts/faultcheck.py                 every fault; stop at the first test that fails
   scripts/faultcheck.py P01 L14         only these faults
   scripts/faultcheck.py --killers       run the whole suite per fault and name every killer
+  scripts/faultcheck.py --functions     the same, down to the failing test functions
   scripts/faultcheck.py --check         only check that every fault applies to today's code
   scripts/faultcheck.py --tests 'tst_flash.*'   run only the tests whose names match
 
@@ -128,6 +129,29 @@ def failures(outcomes):
     return [name for name, (status, _) in outcomes.items() if status != "Passed"]
 
 
+FAILED_FUNCTION = re.compile(r"^FAIL!\s*:\s*(\S+?)(?:\(.*?\))?\s")
+
+
+def killers_with_functions(build_dir, arguments):
+    """Every failing test program, with the test functions that failed in it
+    ("tst_link: LinkServiceTest::refusesOthers"); a program that crashed or
+    timed out is named alone."""
+    result = subprocess.run(["ctest", "--test-dir", str(build_dir), "--output-on-failure"] + arguments,
+                            capture_output=True, text=True)
+    functions, program = {}, None
+    for line in result.stdout.splitlines():
+        header = TEST_LINE.search(line)
+        if header:
+            program = header.group(1) if header.group(2) != "Passed" else None
+            if program:
+                functions.setdefault(program, [])
+            continue
+        failed = FAILED_FUNCTION.match(line)
+        if failed and program and failed.group(1) not in functions[program]:
+            functions[program].append(failed.group(1))
+    return [f"{name}: {' '.join(names)}" if names else name for name, names in functions.items()]
+
+
 def fastest_first(build_dir, pattern):
     """The tests by their last measured time, quickest first."""
     listed = subprocess.run(["ctest", "--test-dir", str(build_dir), "-N"] +
@@ -156,6 +180,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("faults", nargs="*", help="fault ids (all when none)")
     parser.add_argument("--killers", action="store_true", help="name every test that fails")
+    parser.add_argument("--functions", action="store_true",
+                        help="name every test program and test function that fails")
     parser.add_argument("--check", action="store_true", help="only check that the faults apply")
     parser.add_argument("--tests", help="only the tests whose names match this pattern")
     parser.add_argument("--scratch", default=os.environ.get("LUMIVOR_FAULTS_DIR", "/tmp/lumivor-faults"))
@@ -212,13 +238,15 @@ def main():
                     line = f"{fault.ident} NO BUILD     see {scratch / f'build-{fault.ident}.log'}"
                     survived += 1
                 else:
-                    if options.killers:
+                    if options.functions:
+                        killers = killers_with_functions(build_dir, ["-j", str(options.jobs)] + pattern)
+                    elif options.killers:
                         killers = failures(run_ctest(build_dir, ["-j", str(options.jobs)] + pattern))
                     else:
                         killers = first_killer(build_dir, ordered)
                     seconds = time.monotonic() - started
                     if killers:
-                        line = f"{fault.ident} killed       {', '.join(killers)}  ({seconds:.0f} s)"
+                        line = f"{fault.ident} killed       {'; '.join(killers)}  ({seconds:.0f} s)"
                     else:
                         line = f"{fault.ident} SURVIVED     {fault.title}"
                         survived += 1
