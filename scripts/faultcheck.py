@@ -211,7 +211,7 @@ def main():
 
     # Configured at every start: test programs may have been added or renamed.
     subprocess.check_call(["cmake", "-S", str(tree), "-B", str(build_dir), "-G", "Ninja",
-                           "-DCMAKE_BUILD_TYPE=Debug",
+                           "-DCMAKE_BUILD_TYPE=Debug", "-DLUMIVOR_TEST_TIMEOUT_SCALE=10",
                            f"-DLUMIVOR_SANITIZE={'ON' if options.sanitize else 'OFF'}"],
                           stdout=subprocess.DEVNULL)
     targets = test_targets(build_dir, options.tests)
