@@ -28,6 +28,17 @@ set(LUMIVOR_TEST_ENV
 # check builds while it tests) would otherwise end slow but sound tests.
 set(LUMIVOR_TEST_TIMEOUT_SCALE 1 CACHE STRING "Factor applied to every test's TIMEOUT")
 
+# A time-out in seconds (fractions allowed) times the scale, rounded up when scaled.
+function(lumivor_scaled_timeout out seconds)
+    if(LUMIVOR_TEST_TIMEOUT_SCALE EQUAL 1)
+        set(${out} ${seconds} PARENT_SCOPE)
+        return()
+    endif()
+    string(REGEX REPLACE "\\..*" "" whole "${seconds}")
+    math(EXPR scaled "(${whole} + 1) * ${LUMIVOR_TEST_TIMEOUT_SCALE}")
+    set(${out} ${scaled} PARENT_SCOPE)
+endfunction()
+
 # lumivor_add_qtest(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <s>])
 # Builds one Qt Test executable and registers it with CTest.
 function(lumivor_add_qtest name)
@@ -38,7 +49,7 @@ function(lumivor_add_qtest name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
-    math(EXPR timeout "${ARG_TIMEOUT} * ${LUMIVOR_TEST_TIMEOUT_SCALE}")
+    lumivor_scaled_timeout(timeout ${ARG_TIMEOUT})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${LUMIVOR_TEST_ENV}" TIMEOUT ${timeout})
 endfunction()
 
@@ -54,6 +65,6 @@ function(lumivor_add_test_suite name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumivor_test_main Qt6::Test lumivor_options)
     add_test(NAME ${name} COMMAND ${name})
-    math(EXPR timeout "${ARG_TIMEOUT} * ${LUMIVOR_TEST_TIMEOUT_SCALE}")
+    lumivor_scaled_timeout(timeout ${ARG_TIMEOUT})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${LUMIVOR_TEST_ENV}" TIMEOUT ${timeout})
 endfunction()
