@@ -75,179 +75,151 @@ class CliEndToEndTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void commands_data();
-    void commands();
-    void identifyAsJsonAndThePortList();
-    void aMissingControllerDoesNotStopTheOthers();
-    void changesTheRateAndSendsAPictureThere();
-    void refusedBeforeAnyPortOpens_data();
-    void refusedBeforeAnyPortOpens();
-    void ctrlCDuringABackupLeavesTheTargetUntouched();
-    void aBackupThatCannotBeWrittenIsBadInput();
+    void initTestCase()
+    {
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->isRunning());
+    }
+
+    void identifyAsJsonAndThePortList()
+    {
+        const CliRun run = runCli({"identify", "--json", "-p", com()}, *sim);
+        QCOMPARE(run.status, 0);
+        const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(document.value("exitCode").toInt(), 0);
+        const QJsonObject port = document.value("ports").toArray().at(0).toObject();
+        QCOMPARE(port.value("contrast").toInt(), 128);
+        QCOMPARE(port.value("reply").toString(), QStringLiteral("64,128!KESTRIN 240x64"));
+        QCOMPARE(port.value("device").toString(), sim->devicePath());
+
+        const CliRun list = runCli({"ports"}, *sim);
+        QCOMPARE(list.status, 0);
+        QVERIFY2(list.out.contains(QRegularExpression(
+                     QStringLiteral("COM%1 +%2 +port link").arg(com(), sim->devicePath()))),
+                 qPrintable(list.out));
+    }
+
+    // The others are served; the status is the first failure's. The missing
+    // ports are paths that cannot exist, whatever the machine or other tests hold.
+    void aMissingControllerDoesNotStopTheOthers()
+    {
+        const CliRun run =
+            runCli({"identify", "-p", com() + ",/dev/lumivor-no-such-port,/dev/null"}, *sim);
+        QCOMPARE(run.status, 4);
+        const QStringList lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines.at(0).contains(": ok: controller found"), qPrintable(run.out));
+        QVERIFY2(lines.at(1).startsWith("/dev/lumivor-no-such-port: port error: ") &&
+                     lines.at(1).contains("lumivor-cli ports"),
+                 qPrintable(lines.at(1)));
+        QCOMPARE(lines.at(2),
+                 QStringLiteral("/dev/null: port error: /dev/null is not a serial port "
+                                "(\"lumivor-cli ports\" lists the ports there are)"));
+    }
+
+    // The controller switches to 115200 and is found there, not at 9600; a
+    // picture goes out at the new rate.
+    void changesTheRateAndSendsAPictureThere()
+    {
+        SimProcess own;
+        const QString port = QString::number(own.comNumber());
+        const CliRun change = runCli({"baud", "115200", "-p", port}, own);
+        QCOMPARE(change.status, 0);
+        QVERIFY2(change.out.contains("the controller now runs at 115200 baud"),
+                 qPrintable(change.out));
+        const CliRun oldRate = runCli({"identify", "-p", port}, own);
+        QCOMPARE(oldRate.status, 3);
+        QVERIFY2(oldRate.out.contains("no answer: no controller answered at 9600 baud"),
+                 qPrintable(oldRate.out));
+
+        QTemporaryDir files;
+        QImage picture(320, 100, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        const QString bmp = files.filePath(QStringLiteral("picture.BMP"));
+        QVERIFY(picture.save(bmp, "BMP"));
+        const CliRun sent = runCli({"picture", bmp, "-p", port, "--rate", "115200"}, own);
+        QCOMPARE(sent.status, 0);
+        QVERIFY2(sent.out.contains(": ok: picture sent"), qPrintable(sent.out + sent.err));
+    }
+
+    // Nothing reaches a controller from a command line or a file that cannot be
+    // used: both are refused before any port opens, so there is no result line.
+    void refusedBeforeAnyPortOpens_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a wrong command line")
+            << QStringList{"screen-save", "3"} << 2
+            << "lumivor-cli: screens 1-5 hold the controller's fonts";
+        QTest::newRow("a file that is no picture")
+            << QStringList{"picture", "notes.jpg"} << 5 << "notes.jpg cannot be read as a picture";
+        QTest::newRow("a flash file that would not load")
+            << QStringList{"flash-load", "short.fls", "--yes"} << 5
+            << "short.fls cannot be loaded into the controller";
+    }
+
+    void refusedBeforeAnyPortOpens()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("notes.jpg"), "not a picture"));
+        QVERIFY(writeFile(dir.filePath("short.fls"), QByteArray(1000, 'f')));
+        for (QString& argument : arguments)
+            argument = argument.contains(u'.') ? dir.filePath(argument) : argument;
+        const CliRun run = runCli(arguments << QStringLiteral("-p") << com(), *sim);
+        QCOMPARE(run.status, status);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    }
+
+    // Ctrl-C stops a backup as the console's Cancel does: the blocks so far stay
+    // in the .part file and a good backup of the same name is not touched.
+    void ctrlCDuringABackupLeavesTheTargetUntouched()
+    {
+        SimProcess slow({"--line-timing"}); // a real line's pace: half a second per block at 9600
+        QTemporaryDir dir;
+        const QString target = dir.filePath("good.fls");
+        QVERIFY(writeFile(target, QByteArray(983040, 'a')));
+        const CliRun run =
+            runCli({"flash-save", target, "-p", QString::number(slow.comNumber())}, slow,
+                   [&](QProcess& cli) {
+                       QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target + ".part").size() >= 480, 20000);
+                       ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+                   });
+        QCOMPARE(run.status, 130);
+        QVERIFY2(run.out.contains(": cancelled: ") && run.out.contains(target + ".part"),
+                 qPrintable(run.out));
+        QCOMPARE(fileContents(target), QByteArray(983040, 'a'));
+        QVERIFY(QFileInfo(target + ".part").size() % 480 == 0);
+    }
+
+    // The system refuses to let the .part grow beyond ten blocks (as a full
+    // disk would): the backup ends as bad output, not as the controller's fault.
+    void aBackupThatCannotBeWrittenIsBadInput()
+    {
+        SimProcess own;
+        QTemporaryDir dir;
+        const QString target = dir.filePath("backup.fls");
+        const CliRun run =
+            runCli({"flash-save", target, "-p", QString::number(own.comNumber())}, own, {}, [] {
+                ::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
+                const rlimit limit{10 * 480, 10 * 480};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        QCOMPARE(run.status, 5);
+        QVERIFY2(run.out.contains(": bad input: ") && run.out.contains(target + ".part"),
+                 qPrintable(run.out));
+        QVERIFY(!QFile::exists(target));
+    }
     void cleanupTestCase() { sim.reset(); }
 
 private:
     QString com() const { return QString::number(sim->comNumber()); }
     std::unique_ptr<SimProcess> sim; // at 9600 throughout
 };
-
-void CliEndToEndTest::initTestCase()
-{
-    sim = std::make_unique<SimProcess>();
-    QVERIFY(sim->isRunning());
-}
-
-void CliEndToEndTest::commands_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("result"); // part of the result line
-    QTest::newRow("send and read the ID")
-        << QStringList{"send", "28", "00", "--read", "100"} << "read 8: 4B 54 32 34 30 36 34 21";
-    QTest::newRow("text") << QStringList{"text", "Hello", "--font", "3", "--page", "2"}
-                          << "ok: text written";
-}
-
-void CliEndToEndTest::commands()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, result);
-    const CliRun run = runCli(arguments << QStringLiteral("--port") << com(), *sim);
-    QCOMPARE(run.status, 0);
-    QVERIFY2(run.out.startsWith(QStringLiteral("COM%1 (%2): ").arg(com(), sim->devicePath())) &&
-                 run.out.contains(result),
-             qPrintable(run.out + run.err));
-}
-
-void CliEndToEndTest::identifyAsJsonAndThePortList()
-{
-    const CliRun run = runCli({"identify", "--json", "-p", com()}, *sim);
-    QCOMPARE(run.status, 0);
-    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
-    QCOMPARE(document.value("exitCode").toInt(), 0);
-    const QJsonObject port = document.value("ports").toArray().at(0).toObject();
-    QCOMPARE(port.value("contrast").toInt(), 128);
-    QCOMPARE(port.value("reply").toString(), QStringLiteral("64,128!KESTRIN 240x64"));
-    QCOMPARE(port.value("device").toString(), sim->devicePath());
-
-    const CliRun list = runCli({"ports"}, *sim);
-    QCOMPARE(list.status, 0);
-    QVERIFY2(list.out.contains(QRegularExpression(
-                 QStringLiteral("COM%1 +%2 +port link").arg(com(), sim->devicePath()))),
-             qPrintable(list.out));
-}
-
-// The others are served; the status is the first failure's. The missing
-// ports are paths that cannot exist, whatever the machine or other tests hold.
-void CliEndToEndTest::aMissingControllerDoesNotStopTheOthers()
-{
-    const CliRun run =
-        runCli({"identify", "-p", com() + ",/dev/lumivor-no-such-port,/dev/null"}, *sim);
-    QCOMPARE(run.status, 4);
-    const QStringList lines = run.out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 3);
-    QVERIFY2(lines.at(0).contains(": ok: controller found"), qPrintable(run.out));
-    QVERIFY2(lines.at(1).startsWith("/dev/lumivor-no-such-port: port error: ") &&
-                 lines.at(1).contains("lumivor-cli ports"),
-             qPrintable(lines.at(1)));
-    QCOMPARE(lines.at(2), QStringLiteral("/dev/null: port error: /dev/null is not a serial port "
-                                         "(\"lumivor-cli ports\" lists the ports there are)"));
-}
-
-// The controller switches to 115200 and is found there, not at 9600; a
-// picture goes out at the new rate.
-void CliEndToEndTest::changesTheRateAndSendsAPictureThere()
-{
-    SimProcess own;
-    const QString port = QString::number(own.comNumber());
-    const CliRun change = runCli({"baud", "115200", "-p", port}, own);
-    QCOMPARE(change.status, 0);
-    QVERIFY2(change.out.contains("the controller now runs at 115200 baud"), qPrintable(change.out));
-    const CliRun oldRate = runCli({"identify", "-p", port}, own);
-    QCOMPARE(oldRate.status, 3);
-    QVERIFY2(oldRate.out.contains("no answer: no controller answered at 9600 baud"),
-             qPrintable(oldRate.out));
-
-    QTemporaryDir files;
-    QImage picture(320, 100, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    const QString bmp = files.filePath(QStringLiteral("picture.BMP"));
-    QVERIFY(picture.save(bmp, "BMP"));
-    const CliRun sent = runCli({"picture", bmp, "-p", port, "--rate", "115200"}, own);
-    QCOMPARE(sent.status, 0);
-    QVERIFY2(sent.out.contains(": ok: picture sent"), qPrintable(sent.out + sent.err));
-}
-
-// Nothing reaches a controller from a command line or a file that cannot be
-// used: both are refused before any port opens, so there is no result line.
-void CliEndToEndTest::refusedBeforeAnyPortOpens_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("a wrong command line") << QStringList{"screen-save", "3"} << 2
-                                          << "lumivor-cli: screens 1-5 hold the controller's fonts";
-    QTest::newRow("a file that is no picture")
-        << QStringList{"picture", "notes.jpg"} << 5 << "notes.jpg cannot be read as a picture";
-    QTest::newRow("a flash file that would not load")
-        << QStringList{"flash-load", "short.fls", "--yes"} << 5
-        << "short.fls cannot be loaded into the controller";
-}
-
-void CliEndToEndTest::refusedBeforeAnyPortOpens()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("notes.jpg"), "not a picture"));
-    QVERIFY(writeFile(dir.filePath("short.fls"), QByteArray(1000, 'f')));
-    for (QString& argument : arguments)
-        argument = argument.contains(u'.') ? dir.filePath(argument) : argument;
-    const CliRun run = runCli(arguments << QStringLiteral("-p") << com(), *sim);
-    QCOMPARE(run.status, status);
-    QVERIFY(run.out.isEmpty());
-    QVERIFY2(run.err.contains(reason), qPrintable(run.err));
-}
-
-// Ctrl-C stops a backup as the console's Cancel does: the blocks so far stay
-// in the .part file and a good backup of the same name is not touched.
-void CliEndToEndTest::ctrlCDuringABackupLeavesTheTargetUntouched()
-{
-    SimProcess slow({"--line-timing"}); // a real line's pace: half a second per block at 9600
-    QTemporaryDir dir;
-    const QString target = dir.filePath("good.fls");
-    QVERIFY(writeFile(target, QByteArray(983040, 'a')));
-    const CliRun run = runCli(
-        {"flash-save", target, "-p", QString::number(slow.comNumber())}, slow, [&](QProcess& cli) {
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target + ".part").size() >= 480, 20000);
-            ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
-        });
-    QCOMPARE(run.status, 130);
-    QVERIFY2(run.out.contains(": cancelled: ") && run.out.contains(target + ".part"),
-             qPrintable(run.out));
-    QCOMPARE(fileContents(target), QByteArray(983040, 'a'));
-    QVERIFY(QFileInfo(target + ".part").size() % 480 == 0);
-}
-
-// The system refuses to let the .part grow beyond ten blocks (as a full
-// disk would): the backup ends as bad output, not as the controller's fault.
-void CliEndToEndTest::aBackupThatCannotBeWrittenIsBadInput()
-{
-    SimProcess own;
-    QTemporaryDir dir;
-    const QString target = dir.filePath("backup.fls");
-    const CliRun run =
-        runCli({"flash-save", target, "-p", QString::number(own.comNumber())}, own, {}, [] {
-            ::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the program
-            const rlimit limit{10 * 480, 10 * 480};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    QCOMPARE(run.status, 5);
-    QVERIFY2(run.out.contains(": bad input: ") && run.out.contains(target + ".part"),
-             qPrintable(run.out));
-    QVERIFY(!QFile::exists(target));
-}
 
 LUMIVOR_TEST(CliEndToEndTest)
 #include "tst_cli_end_to_end.moc"

@@ -1,5 +1,5 @@
-// lumivor-cli's command line: what is accepted, one refusal per failure
-// class, the strings of a text, and the exit status of several ports.
+// lumivor-cli's command line: one refusal per failure class, the strings of
+// a text, and the exit status of several ports.
 #include "cli/actions.h"
 #include "cli/report.h"
 #include "cli/request.h"
@@ -13,122 +13,78 @@ class CliRequestTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void accepted_data();
-    void accepted();
-    void refused_data();
-    void refused();
-    void textGoesOutInStringsOfAtMost44();
-    void theExitStatusIsTheFirstFailure();
+    void refused_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("reason"); // part of the message
+        QTest::newRow("nothing to do") << ""
+                                       << "say what to do";
+        QTest::newRow("unknown command") << "flash -p 1"
+                                         << "unknown command \"flash\"";
+        QTest::newRow("unknown option") << "identify -p 1 --fast"
+                                        << "Unknown option";
+        QTest::newRow("an argument too many") << "ports 3"
+                                              << "ports takes no arguments";
+        QTest::newRow("no port") << "identify"
+                                 << "--port N";
+        QTest::newRow("port 17") << "identify -p 17"
+                                 << "COM numbers 1 to 16";
+        QTest::newRow("a port twice") << "identify -p 1,COM1"
+                                      << "COM1 is given twice";
+        QTest::newRow("rate not in the table") << "identify -p 1 --rate 1200"
+                                               << "--rate must be one of";
+        QTest::newRow("font 5") << "text a --font 5 -p 1"
+                                << "--font takes a whole number from 1 to 4";
+        QTest::newRow("odd hexadecimal digits") << "send 1E0 -p 1"
+                                                << "hexadecimal bytes";
+        QTest::newRow("text the controller cannot show") << "text €5 -p 1"
+                                                         << "cannot show";
+        QTest::newRow("screen 256") << "screen-load 256 -p 1"
+                                    << "1 to 255";
+        QTest::newRow("fonts screen 5 without --yes") << "screen-save 5 -p 1"
+                                                      << "add --yes";
+        QTest::newRow("baud 300") << "baud 300 -p 1"
+                                  << "the rate must be one of";
+        QTest::newRow("two backups into one file") << "flash-save b.fls -p 1,2"
+                                                   << "put {port} in the file name";
+    }
+
+    void refused()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, reason);
+        const ParseOutcome parsed = parseRequest(line.split(u' ', Qt::SkipEmptyParts));
+        QVERIFY(!parsed.request);
+        QVERIFY2(parsed.error.contains(reason, Qt::CaseInsensitive), qPrintable(parsed.error));
+    }
+
+    // A 45th character ends a string by itself; a 0D after it would then start a
+    // display-power command. So strings carry 44 characters and their 0D.
+    void textGoesOutInStringsOfAtMost44()
+    {
+        Request request;
+        request.text = QString(50, u'x');
+        request.font = 2;
+        request.page = 3;
+        request.column = 200;
+        const auto writes = textWrites(request);
+        QCOMPARE(writes.size(), 5);
+        QCOMPARE(writes.at(0).bytes, QByteArray("\x15\x02"));
+        QCOMPARE(writes.at(1).bytes, QByteArray("\x06\x03"));
+        QCOMPARE(writes.at(2).bytes, QByteArray("\x12\xc8"));
+        QCOMPARE(writes.at(3).bytes, QByteArray("\x26") + QByteArray(44, 'x') + "\x0d");
+        QCOMPARE(writes.at(4).bytes, QByteArray("\x26") + QByteArray(6, 'x') + "\x0d");
+    }
+
+    void theExitStatusIsTheFirstFailure()
+    {
+        QList<PortResult> results;
+        for (const ExitCode code : {ExitCode::Success, ExitCode::PortError, ExitCode::NoAnswer})
+            results.append(PortResult{{1, {}}, {}, code, {}, {}, 0});
+        QCOMPARE(overallExitCode(results), ExitCode::PortError);
+        QCOMPARE(overallExitCode(results.mid(0, 1)), ExitCode::Success);
+    }
 };
-
-void CliRequestTest::accepted_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("ports");
-    QTest::addColumn<int>("rateIndex");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("ports in the order given, at 57600")
-        << "id -p 3,1 --port /dev/ttyUSB0 -p com2 --rate 57600"
-        << QStringList{"COM3", "COM1", "/dev/ttyUSB0", "COM2"} << 7 << QByteArray();
-    QTest::newRow("hexadecimal pairs, run together or with 0x")
-        << "send 1E 0000 0xEF -p 2" << QStringList{"COM2"} << 2 << QByteArray("\x1e\0\0\xef", 4);
-    QTest::newRow("screen 5 with --yes")
-        << "screen-save 5 -p 1 --yes" << QStringList{"COM1"} << 2 << QByteArray();
-    QTest::newRow("several backups, one file each")
-        << "flash-save b-{port}.fls -p 1,2" << QStringList{"COM1", "COM2"} << 2 << QByteArray();
-    QTest::newRow("baud, at 2400")
-        << "baud 115200 -p 1 -r 2400" << QStringList{"COM1"} << 0 << QByteArray();
-}
-
-void CliRequestTest::accepted()
-{
-    QFETCH(QString, line);
-    QFETCH(QStringList, ports);
-    QFETCH(int, rateIndex);
-    QFETCH(QByteArray, bytes);
-    const ParseOutcome parsed = parseRequest(line.split(u' '));
-    QVERIFY2(parsed.request, qPrintable(parsed.error));
-    QStringList names;
-    for (const PortTarget& port : parsed.request->ports)
-        names << port.name();
-    QCOMPARE(names, ports);
-    QCOMPARE(parsed.request->rateIndex, rateIndex);
-    QCOMPARE(parsed.request->bytes, bytes);
-    QCOMPARE(parsed.request->fileFor({0, QStringLiteral("/dev/ttyUSB0")}),
-             QString(parsed.request->file).replace("{port}", "_dev_ttyUSB0"));
-}
-
-void CliRequestTest::refused_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("reason"); // part of the message
-    QTest::newRow("nothing to do") << ""
-                                   << "say what to do";
-    QTest::newRow("unknown command") << "flash -p 1"
-                                     << "unknown command \"flash\"";
-    QTest::newRow("unknown option") << "identify -p 1 --fast"
-                                    << "Unknown option";
-    QTest::newRow("an argument too many") << "ports 3"
-                                          << "ports takes no arguments";
-    QTest::newRow("no port") << "identify"
-                             << "--port N";
-    QTest::newRow("port 17") << "identify -p 17"
-                             << "COM numbers 1 to 16";
-    QTest::newRow("a port twice") << "identify -p 1,COM1"
-                                  << "COM1 is given twice";
-    QTest::newRow("rate not in the table") << "identify -p 1 --rate 1200"
-                                           << "--rate must be one of";
-    QTest::newRow("font 5") << "text a --font 5 -p 1"
-                            << "--font takes a whole number from 1 to 4";
-    QTest::newRow("odd hexadecimal digits") << "send 1E0 -p 1"
-                                            << "hexadecimal bytes";
-    QTest::newRow("text the controller cannot show") << "text €5 -p 1"
-                                                     << "cannot show";
-    QTest::newRow("screen 256") << "screen-load 256 -p 1"
-                                << "1 to 255";
-    QTest::newRow("fonts screen 5 without --yes") << "screen-save 5 -p 1"
-                                                  << "add --yes";
-    QTest::newRow("baud 300") << "baud 300 -p 1"
-                              << "the rate must be one of";
-    QTest::newRow("two backups into one file") << "flash-save b.fls -p 1,2"
-                                               << "put {port} in the file name";
-}
-
-void CliRequestTest::refused()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, reason);
-    const ParseOutcome parsed = parseRequest(line.split(u' ', Qt::SkipEmptyParts));
-    QVERIFY(!parsed.request);
-    QVERIFY2(parsed.error.contains(reason, Qt::CaseInsensitive), qPrintable(parsed.error));
-}
-
-// A 45th character ends a string by itself; a 0D after it would then start a
-// display-power command. So strings carry 44 characters and their 0D.
-void CliRequestTest::textGoesOutInStringsOfAtMost44()
-{
-    Request request;
-    request.text = QString(50, u'x');
-    request.font = 2;
-    request.page = 3;
-    request.column = 200;
-    const auto writes = textWrites(request);
-    QCOMPARE(writes.size(), 5);
-    QCOMPARE(writes.at(0).bytes, QByteArray("\x15\x02"));
-    QCOMPARE(writes.at(1).bytes, QByteArray("\x06\x03"));
-    QCOMPARE(writes.at(2).bytes, QByteArray("\x12\xc8"));
-    QCOMPARE(writes.at(3).bytes, QByteArray("\x26") + QByteArray(44, 'x') + "\x0d");
-    QCOMPARE(writes.at(4).bytes, QByteArray("\x26") + QByteArray(6, 'x') + "\x0d");
-}
-
-void CliRequestTest::theExitStatusIsTheFirstFailure()
-{
-    QList<PortResult> results;
-    for (const ExitCode code : {ExitCode::Success, ExitCode::PortError, ExitCode::NoAnswer})
-        results.append(PortResult{{1, {}}, {}, code, {}, {}, 0});
-    QCOMPARE(overallExitCode(results), ExitCode::PortError);
-    QCOMPARE(overallExitCode(results.mid(0, 1)), ExitCode::Success);
-}
 
 LUMIVOR_TEST(CliRequestTest)
 #include "tst_cli_request.moc"

@@ -65,39 +65,36 @@ class CliSessionTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void theLastCommandIsTakenAtItsRateBeforeThePortCloses();
-    void aControllerSilentInATransferIsATimeOut();
+    // Closing the port sets its old rate again at once: a command the controller
+    // takes after that would be garbage to it. So once the session is done, the
+    // line still runs at the command's rate until the controller has had time.
+    void theLastCommandIsTakenAtItsRateBeforeThePortCloses()
+    {
+        SessionRig rig({"send", "10", "2A", "--rate", "57600"});
+        QVERIFY(rig.detected);
+        QVERIFY(rig.clock.advanceUntil([&] { return rig.session->isDone(); }, 2000));
+        QCOMPARE(rig.controller.read(2, 3000), QByteArray("\x10\x2a"));
+        QCOMPARE(rig.lineSpeed(), speed_t(B57600));
+        QCOMPARE(rig.session->result().code, ExitCode::Success);
+        QSignalSpy finished(rig.session.get(), &cli::PortSession::finished);
+        QVERIFY(rig.clock.advanceUntil([&] { return !finished.isEmpty(); }, 1000));
+        QVERIFY(rig.lineSpeed() != speed_t(B57600)); // closed: the old rate is back
+    }
+
+    // 29 01 goes out and nothing comes back: the wait's limit ends the backup
+    // with the time-out status, not as a port error.
+    void aControllerSilentInATransferIsATimeOut()
+    {
+        QTemporaryDir dir;
+        SessionRig rig({"flash-save", dir.filePath(QStringLiteral("backup.fls"))});
+        QVERIFY(rig.detected);
+        QVERIFY(rig.clock.advanceUntil([&] { return rig.session->isDone(); }, 5000));
+        QCOMPARE(rig.controller.read(2, 3000), QByteArray("\x29\x01"));
+        QCOMPARE(rig.session->result().code, ExitCode::TimedOut);
+        QVERIFY2(rig.session->result().summary.contains(QStringLiteral("sent nothing for 3.5 s")),
+                 qPrintable(rig.session->result().summary));
+    }
 };
-
-// Closing the port sets its old rate again at once: a command the controller
-// takes after that would be garbage to it. So once the session is done, the
-// line still runs at the command's rate until the controller has had time.
-void CliSessionTest::theLastCommandIsTakenAtItsRateBeforeThePortCloses()
-{
-    SessionRig rig({"send", "10", "2A", "--rate", "57600"});
-    QVERIFY(rig.detected);
-    QVERIFY(rig.clock.advanceUntil([&] { return rig.session->isDone(); }, 2000));
-    QCOMPARE(rig.controller.read(2, 3000), QByteArray("\x10\x2a"));
-    QCOMPARE(rig.lineSpeed(), speed_t(B57600));
-    QCOMPARE(rig.session->result().code, ExitCode::Success);
-    QSignalSpy finished(rig.session.get(), &cli::PortSession::finished);
-    QVERIFY(rig.clock.advanceUntil([&] { return !finished.isEmpty(); }, 1000));
-    QVERIFY(rig.lineSpeed() != speed_t(B57600)); // closed: the old rate is back
-}
-
-// 29 01 goes out and nothing comes back: the wait's limit ends the backup
-// with the time-out status, not as a port error.
-void CliSessionTest::aControllerSilentInATransferIsATimeOut()
-{
-    QTemporaryDir dir;
-    SessionRig rig({"flash-save", dir.filePath(QStringLiteral("backup.fls"))});
-    QVERIFY(rig.detected);
-    QVERIFY(rig.clock.advanceUntil([&] { return rig.session->isDone(); }, 5000));
-    QCOMPARE(rig.controller.read(2, 3000), QByteArray("\x29\x01"));
-    QCOMPARE(rig.session->result().code, ExitCode::TimedOut);
-    QVERIFY2(rig.session->result().summary.contains(QStringLiteral("sent nothing for 3.5 s")),
-             qPrintable(rig.session->result().summary));
-}
 
 LUMIVOR_TEST(CliSessionTest)
 #include "tst_cli_session.moc"

@@ -1,6 +1,6 @@
 // How port numbers map to devices: port links first, then the kernel's
 // UARTs, then the other serial devices in name order; only serial terminals
-// count; a number that has lost its link or device opens nothing.
+// count; a number that has lost its link opens nothing.
 #include "link/comports.h"
 #include "link/serialdevice.h"
 #include "porterrors.h"
@@ -56,163 +56,138 @@ class ComPortsTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void linksUartsAndOtherDevicesGetTheirNumbers();
-    void linksOfEndedOwnersAreNotListed();
-    void onlySerialTerminalsArePorts_data();
-    void onlySerialTerminalsArePorts();
-    void aNumberWhoseLinkWentOpensNothing_data();
-    void aNumberWhoseLinkWentOpensNothing();
-    void aNumberWhoseDeviceWentOpensNothing();
-};
+    void linksUartsAndOtherDevicesGetTheirNumbers()
+    {
+        PseudoTerminal linked, uart, usbA, usbB, usbC;
+        QVERIFY(linked.isValid() && uart.isValid() && usbA.isValid());
+        QTemporaryDir dir;
+        mapPort(dir, 3, linked.slavePath());
+        mapPort(dir, 5, dir.filePath(QStringLiteral("gone"))); // target missing: no port
+        QFile plain(dir.filePath(QStringLiteral("file")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        mapPort(dir, 6, plain.fileName());    // not a character device
+        mapPort(dir, 17, linked.slavePath()); // beyond COM16
 
-void ComPortsTest::linksUartsAndOtherDevicesGetTheirNumbers()
-{
-    PseudoTerminal linked, uart, usbA, usbB, usbC;
-    QVERIFY(linked.isValid() && uart.isValid() && usbA.isValid());
-    QTemporaryDir dir;
-    mapPort(dir, 3, linked.slavePath());
-    mapPort(dir, 5, dir.filePath(QStringLiteral("gone"))); // target missing: no port
-    QFile plain(dir.filePath(QStringLiteral("file")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    mapPort(dir, 6, plain.fileName());    // not a character device
-    mapPort(dir, 17, linked.slavePath()); // beyond COM16
+        const ComPortTable table = ComPortTable::probe(
+            dir.path(), {
+                            {QStringLiteral("ttyUSB10"), usbC.slavePath()},
+                            {QStringLiteral("ttyS0"), uart.slavePath()},         // COM1
+                            {QStringLiteral("ttyS2"), QStringLiteral("/dev/x")}, // COM3 is linked
+                            {QStringLiteral("ttyUSB2"), usbB.slavePath()},
+                            {QStringLiteral("ttyACM0"), linked.slavePath()}, // already COM3
+                            {QStringLiteral("ttyUSB1"), usbA.slavePath()},
+                        });
+        QCOMPARE(table.presentNumbers(), (QList<int>{1, 2, 3, 4, 5}));
+        QCOMPARE(table.devicePath(1), uart.slavePath());
+        QCOMPARE(table.devicePath(2), usbA.slavePath());
+        QCOMPARE(table.devicePath(3), linked.slavePath());
+        QCOMPARE(table.devicePath(4), usbB.slavePath());
+        QCOMPARE(table.devicePath(5), usbC.slavePath());
+        QCOMPARE(table.origin(1), link::PortOrigin::Uart);
+        QCOMPARE(table.origin(3), link::PortOrigin::PortLink);
 
-    const ComPortTable table = ComPortTable::probe(
-        dir.path(), {
-                        {QStringLiteral("ttyUSB10"), usbC.slavePath()},
-                        {QStringLiteral("ttyS0"), uart.slavePath()},         // COM1
-                        {QStringLiteral("ttyS2"), QStringLiteral("/dev/x")}, // COM3 is linked
-                        {QStringLiteral("ttyUSB2"), usbB.slavePath()},
-                        {QStringLiteral("ttyACM0"), linked.slavePath()}, // already COM3
-                        {QStringLiteral("ttyUSB1"), usbA.slavePath()},
-                    });
-    QCOMPARE(table.presentNumbers(), (QList<int>{1, 2, 3, 4, 5}));
-    QCOMPARE(table.devicePath(1), uart.slavePath());
-    QCOMPARE(table.devicePath(2), usbA.slavePath());
-    QCOMPARE(table.devicePath(3), linked.slavePath());
-    QCOMPARE(table.devicePath(4), usbB.slavePath());
-    QCOMPARE(table.devicePath(5), usbC.slavePath());
-    QCOMPARE(table.origin(1), link::PortOrigin::Uart);
-    QCOMPARE(table.origin(3), link::PortOrigin::PortLink);
-
-    // A link is followed again at every open: the simulator restarted elsewhere.
-    QVERIFY(QFile::remove(linkPath(dir, 3)));
-    mapPort(dir, 3, usbA.slavePath());
-    QCOMPARE(table.deviceToOpen(3), usbA.slavePath());
-}
-
-// A simulator's link (it keeps an owner file) counts only while its owner
-// lives; a link without a readable owner is an operator's own mapping.
-void ComPortsTest::linksOfEndedOwnersAreNotListed()
-{
-    PseudoTerminal a, b, c, d;
-    QTemporaryDir dir;
-    mapPort(dir, 1, a.slavePath());
-    writeOwner(dir, 1, endedProcess());
-    mapPort(dir, 2, b.slavePath());
-    writeOwner(dir, 2, QByteArray::number(QCoreApplication::applicationPid()) + '\n');
-    mapPort(dir, 3, c.slavePath());
-    writeOwner(dir, 3, "not a number\n");
-    mapPort(dir, 4, d.slavePath());
-    QCOMPARE(ComPortTable::probe(dir.path(), {}).presentNumbers(), (QList<int>{2, 3, 4}));
-}
-
-void ComPortsTest::onlySerialTerminalsArePorts_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<DeviceKind>("kind");
-    QTest::newRow("pseudo-terminal slave") << QString() << DeviceKind::SerialTerminal;
-    QTest::newRow("null device") << QStringLiteral("/dev/null") << DeviceKind::NotSerial;
-    QTest::newRow("terminal multiplexer") << QStringLiteral("/dev/ptmx") << DeviceKind::NotSerial;
-    QTest::newRow("virtual console 1") << QStringLiteral("/dev/tty1") << DeviceKind::NotSerial;
-    QTest::newRow("nothing") << QStringLiteral("/dev/lumivor-none") << DeviceKind::Missing;
-}
-
-// Window tests map ports to the null device, which only their filter admits.
-void ComPortsTest::onlySerialTerminalsArePorts()
-{
-    QFETCH(QString, target);
-    QFETCH(DeviceKind, kind);
-    PseudoTerminal pty;
-    if (target.isEmpty())
-        target = pty.slavePath();
-    else if (kind != DeviceKind::Missing && !QFileInfo::exists(target))
-        QSKIP("this machine has no such device");
-    QCOMPARE(link::deviceKind(target), kind);
-    QTemporaryDir dir;
-    mapPort(dir, 2, target);
-    QCOMPARE(ComPortTable::probe(dir.path(), {}).portExists(2), kind == DeviceKind::SerialTerminal);
-    const bool characterDevice = kind != DeviceKind::Missing;
-    QCOMPARE(
-        ComPortTable::probe(dir.path(), {}, link::DeviceFilter::AnyCharacterDevice).portExists(2),
-        characterDevice);
-}
-
-void ComPortsTest::aNumberWhoseLinkWentOpensNothing_data()
-{
-    QTest::addColumn<QString>("change");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("link removed") << "remove"
-                                  << "the link <link> was removed";
-    QTest::newRow("target gone") << "dangle"
-                                 << "the link <link> points to <node>, which no longer exists";
-    QTest::newRow("target not a port")
-        << "null"
-        << "the link <link> points to /dev/null, which is not a serial port";
-    QTest::newRow("owner ended") << "owner"
-                                 << "the virtual controller that provided it has ended";
-}
-
-// The simulator quit (or was killed) after the console started.
-void ComPortsTest::aNumberWhoseLinkWentOpensNothing()
-{
-    QFETCH(QString, change);
-    QFETCH(QString, reason);
-    PseudoTerminal pty;
-    QTemporaryDir dir;
-    const QString node = dir.filePath(QStringLiteral("node")); // stands for /dev/pts/N
-    QVERIFY(QFile::link(pty.slavePath(), node));
-    mapPort(dir, 3, node);
-    const ComPortTable table = ComPortTable::probe(dir.path(), {});
-    QCOMPARE(table.devicePath(3), pty.slavePath());
-
-    if (change == QStringLiteral("remove")) {
+        // A link is followed again at every open: the simulator restarted elsewhere.
         QVERIFY(QFile::remove(linkPath(dir, 3)));
-    } else if (change == QStringLiteral("dangle")) {
-        QVERIFY(QFile::remove(node));
-    } else if (change == QStringLiteral("null")) {
-        QVERIFY(QFile::remove(linkPath(dir, 3)));
-        mapPort(dir, 3, QStringLiteral("/dev/null"));
-    } else {
-        writeOwner(dir, 3, endedProcess());
+        mapPort(dir, 3, usbA.slavePath());
+        QCOMPARE(table.deviceToOpen(3), usbA.slavePath());
     }
-    QCOMPARE(table.devicePath(3), QString());
-    const link::SerialPortError error = caught([&] { table.deviceToOpen(3); });
-    QCOMPARE(error.code(), PortErrorCode::InvalidPortNumber);
-    reason.replace(QStringLiteral("<link>"), linkPath(dir, 3))
-        .replace(QStringLiteral("<node>"), node);
-    QCOMPARE(error.description(), QStringLiteral("COM3 is no longer present: ") + reason);
-    QVERIFY(table.portExists(3)); // still listed: the list is made once
-}
 
-void ComPortsTest::aNumberWhoseDeviceWentOpensNothing()
-{
-    PseudoTerminal pty;
-    QTemporaryDir dir;
-    const QString adapter = dir.filePath(QStringLiteral("ttyUSB0")); // stands for /dev/ttyUSB0
-    QVERIFY(QFile::link(pty.slavePath(), adapter));
-    const ComPortTable table =
-        ComPortTable::probe(dir.path(), {{QStringLiteral("ttyUSB0"), adapter}});
-    QCOMPARE(table.deviceToOpen(1), adapter);
-    QVERIFY(QFile::remove(adapter)); // unplugged
-    QCOMPARE(caught([&] { table.deviceToOpen(1); }).description(),
-             QStringLiteral("COM1 is no longer present: %1 was removed").arg(adapter));
-    QVERIFY(QFile::link(QStringLiteral("/dev/null"), adapter)); // the name means another thing
-    QCOMPARE(caught([&] { table.deviceToOpen(1); }).description(),
-             QStringLiteral("COM1 is no longer present: %1 is not a serial port").arg(adapter));
-    QCOMPARE(caught([&] { table.deviceToOpen(9); }).description(),
-             QStringLiteral("Invalid Port Number: COM9 is not present"));
-}
+    // A simulator's link (it keeps an owner file) counts only while its owner
+    // lives; a link without a readable owner is an operator's own mapping.
+    void linksOfEndedOwnersAreNotListed()
+    {
+        PseudoTerminal a, b, c, d;
+        QTemporaryDir dir;
+        mapPort(dir, 1, a.slavePath());
+        writeOwner(dir, 1, endedProcess());
+        mapPort(dir, 2, b.slavePath());
+        writeOwner(dir, 2, QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+        mapPort(dir, 3, c.slavePath());
+        writeOwner(dir, 3, "not a number\n");
+        mapPort(dir, 4, d.slavePath());
+        QCOMPARE(ComPortTable::probe(dir.path(), {}).presentNumbers(), (QList<int>{2, 3, 4}));
+    }
+
+    void onlySerialTerminalsArePorts_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<DeviceKind>("kind");
+        QTest::newRow("pseudo-terminal slave") << QString() << DeviceKind::SerialTerminal;
+        QTest::newRow("null device") << QStringLiteral("/dev/null") << DeviceKind::NotSerial;
+        QTest::newRow("terminal multiplexer")
+            << QStringLiteral("/dev/ptmx") << DeviceKind::NotSerial;
+        QTest::newRow("virtual console 1") << QStringLiteral("/dev/tty1") << DeviceKind::NotSerial;
+        QTest::newRow("nothing") << QStringLiteral("/dev/lumivor-none") << DeviceKind::Missing;
+    }
+
+    // Window tests map ports to the null device, which only their filter admits.
+    void onlySerialTerminalsArePorts()
+    {
+        QFETCH(QString, target);
+        QFETCH(DeviceKind, kind);
+        PseudoTerminal pty;
+        if (target.isEmpty())
+            target = pty.slavePath();
+        else if (kind != DeviceKind::Missing && !QFileInfo::exists(target))
+            QSKIP("this machine has no such device");
+        QCOMPARE(link::deviceKind(target), kind);
+        QTemporaryDir dir;
+        mapPort(dir, 2, target);
+        QCOMPARE(ComPortTable::probe(dir.path(), {}).portExists(2),
+                 kind == DeviceKind::SerialTerminal);
+        const bool characterDevice = kind != DeviceKind::Missing;
+        QCOMPARE(ComPortTable::probe(dir.path(), {}, link::DeviceFilter::AnyCharacterDevice)
+                     .portExists(2),
+                 characterDevice);
+    }
+
+    void aNumberWhoseLinkWentOpensNothing_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link removed") << "remove"
+                                      << "the link <link> was removed";
+        QTest::newRow("target gone") << "dangle"
+                                     << "the link <link> points to <node>, which no longer exists";
+        QTest::newRow("target not a port")
+            << "null"
+            << "the link <link> points to /dev/null, which is not a serial port";
+        QTest::newRow("owner ended") << "owner"
+                                     << "the virtual controller that provided it has ended";
+    }
+
+    // The simulator quit (or was killed) after the console started.
+    void aNumberWhoseLinkWentOpensNothing()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, reason);
+        PseudoTerminal pty;
+        QTemporaryDir dir;
+        const QString node = dir.filePath(QStringLiteral("node")); // stands for /dev/pts/N
+        QVERIFY(QFile::link(pty.slavePath(), node));
+        mapPort(dir, 3, node);
+        const ComPortTable table = ComPortTable::probe(dir.path(), {});
+        QCOMPARE(table.devicePath(3), pty.slavePath());
+
+        if (change == QStringLiteral("remove")) {
+            QVERIFY(QFile::remove(linkPath(dir, 3)));
+        } else if (change == QStringLiteral("dangle")) {
+            QVERIFY(QFile::remove(node));
+        } else if (change == QStringLiteral("null")) {
+            QVERIFY(QFile::remove(linkPath(dir, 3)));
+            mapPort(dir, 3, QStringLiteral("/dev/null"));
+        } else {
+            writeOwner(dir, 3, endedProcess());
+        }
+        QCOMPARE(table.devicePath(3), QString());
+        const link::SerialPortError error = caught([&] { table.deviceToOpen(3); });
+        QCOMPARE(error.code(), PortErrorCode::InvalidPortNumber);
+        reason.replace(QStringLiteral("<link>"), linkPath(dir, 3))
+            .replace(QStringLiteral("<node>"), node);
+        QCOMPARE(error.description(), QStringLiteral("COM3 is no longer present: ") + reason);
+        QVERIFY(table.portExists(3)); // still listed: the list is made once
+    }
+};
 
 LUMIVOR_TEST(ComPortsTest)
 #include "tst_com_ports.moc"

@@ -1,6 +1,6 @@
 // What the commands' arguments and replies are made of, beyond the bytes (which meet the
 // controller in tests/sim and are not restated here): argument ranges, the one shape that
-// is no command, the reply rules, the rate table, and the numbers an operator types.
+// is no command, the reply rules, and the numbers an operator types.
 #include "protocol/arguments.h"
 #include "protocol/graphicscommands.h"
 #include "protocol/linkcommands.h"
@@ -27,12 +27,6 @@ static_assert(ConstantPage<0> && ConstantPage<7>);
 static_assert(!ConstantPage<8> && !ConstantPage<-1>);
 static_assert(!std::is_convertible_v<int, Page>, "an int must not turn into a page unnoticed");
 
-template<typename Argument> std::optional<int> fromInt(int value)
-{
-    const auto argument = Argument::from(value);
-    return argument ? std::optional<int>(argument->value()) : std::nullopt;
-}
-
 } // namespace
 
 class TestCommands : public QObject
@@ -40,17 +34,6 @@ class TestCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void boundedArguments()
-    {
-        const std::pair<std::optional<int>, std::optional<int>> arguments[] = {
-            {fromInt<Page>(-1), {}},     {fromInt<Page>(7), 7},         {fromInt<Page>(8), {}},
-            {fromInt<Column>(239), 239}, {fromInt<Column>(240), {}},    {fromInt<RateIndex>(8), 8},
-            {fromInt<RateIndex>(9), {}}, {fromInt<RateIndex>(264), {}}, // 264 would wrap to 8
-        };
-        for (const auto& [argument, expected] : arguments)
-            QCOMPARE(argument, expected);
-    }
-
     void clearingAReversedRectangleIsNoCommand()
     {
         QVERIFY(!shape(ShapeOperation::Clear, Shape::ReversedRectangle, 1, 2, 3, 4));
@@ -81,32 +64,6 @@ private slots:
         QCOMPARE(isDetectionAnswer(reply), answer);
         QCOMPARE(carriesSettings(reply), settings);
         QCOMPARE(reportedContrast(reply), contrast);
-    }
-
-    // What came back to 28 00: the text before the first "!".
-    void controllerIds()
-    {
-        QCOMPARE(controllerIdOf("KT24064!"), std::optional<QString>("KT24064"));
-        QCOMPARE(controllerIdOf("KT24"), std::optional<QString>("KT24"));
-        QCOMPARE(controllerIdOf("!KT"), std::optional<QString>("N/A"));
-        QCOMPARE(controllerIdOf(QString()), std::optional<QString>());
-    }
-
-    // The rate lists show the texts; the port gets the settings of the chosen index.
-    void rateTable()
-    {
-        for (int index = -1; index <= rates::count; ++index) {
-            const std::optional<std::int32_t> rate = rates::bitsPerSecond(index);
-            const QString text = rate ? QString::number(*rate) : QString();
-            QCOMPARE(rates::rateText(index), text);
-            QCOMPARE(rates::settingsText(index), rate ? text + ",N,8,1" : QString());
-            QCOMPARE(rates::indexOfRateText(text), rate ? std::optional<int>(index) : std::nullopt);
-            QCOMPARE(rate.has_value(), index >= 0 && index < rates::count);
-            if (rate)
-                QCOMPARE(rates::rateTexts().at(index), text);
-        }
-        QCOMPARE(rates::rateTexts().size(), rates::count);
-        QCOMPARE(rates::rateTexts().at(rates::defaultIndex), "9600");
     }
 };
 

@@ -88,21 +88,6 @@ private slots:
                  qPrintable(decoded.reason()));
     }
 
-    void wrongSizesAreRefused()
-    {
-        for (const qsizetype size : {qsizetype(0), flashImageBytes - 1, flashImageBytes + 1}) {
-            const FlashConversion file = encodeFlashImage(QByteArray(size, 'x'));
-            QVERIFY(!file.ok() && file.bytes().isEmpty());
-            QVERIFY2(file.reason().contains(QString::number(size)), qPrintable(file.reason()));
-        }
-        const QByteArray zeros(flashBlockCharacters, '0');
-        for (const QByteArray& text : {zeros.left(479), zeros + '0'})
-            QVERIFY(!decodeFlashBlock(text).ok() && !decodeFlashBlock(text).badOffset());
-        QCOMPARE(decodeFlashBlock(placed(zeros, 17, "!")).badOffset(),
-                 std::optional<qsizetype>(17));
-        QVERIFY(!encodeFlashBlock(QByteArray(flashBlockBytes + 1, 'x')).ok());
-    }
-
     // After block i the progress shows i x 100 / 2048, halves to even.
     void percentText()
     {

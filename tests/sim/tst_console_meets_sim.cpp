@@ -301,47 +301,6 @@ private slots:
         QCOMPARE(line.controller.text().page(), 0); // the write position went round once
         QCOMPARE(line.controller.text().column(), 0);
     }
-
-    // A backup into a .fls file and a restore from it, block by block as the console's
-    // flash jobs do: every block the controller sends is the file's text for it.
-    void flashBackupAndRestoreThroughAFile()
-    {
-        Line source;
-        source.write(filled(0, 0, 239, 63));
-        source.write(proto::saveScreen(255)); // the last screen holds something too
-        QByteArray image, text;
-        source.write(proto::readFlash());
-        for (int block = 0; block < proto::flashBlockCount; ++block) {
-            const QByteArray blockText = source.reply();
-            const proto::FlashConversion decoded = proto::decodeFlashBlock(blockText);
-            QVERIFY2(decoded.ok() && !source.idle(),
-                     qPrintable(QString("block %1: %2").arg(block).arg(decoded.reason())));
-            image += decoded.bytes();
-            text += blockText;
-            source.write(proto::nextBlock());
-        }
-        QVERIFY2(source.idle(), source.pending().c_str());
-        QCOMPARE(source.reply(), QByteArray());
-        const auto sameByte = [](std::uint8_t a, char b) { return a == std::uint8_t(b); };
-        QVERIFY(std::ranges::equal(source.controller.flash().bytes(), image, sameByte));
-        const proto::FlashConversion file = proto::encodeFlashImage(image);
-        QVERIFY(file.bytes() == text); // the controller's digits are the file's
-
-        // Restored from the file into another controller, every byte changed.
-        QByteArray changed = proto::decodeFlashFile(file.bytes()).bytes();
-        for (char& byte : changed)
-            byte = char(byte ^ 0xA5);
-        Line target;
-        target.write(proto::writeFlash());
-        for (int block = 0; block < proto::flashBlockCount; ++block) {
-            QVERIFY2(!target.reply().isEmpty() && !target.idle(),
-                     qPrintable(QString("no ready byte before block %1").arg(block)));
-            target.write(proto::imageBlock(changed, block));
-        }
-        QVERIFY2(target.idle(), target.pending().c_str());
-        QCOMPARE(target.reply(), QByteArray()); // no ready byte after the last block
-        QVERIFY(std::ranges::equal(target.controller.flash().bytes(), changed, sameByte));
-    }
 };
 
 LUMIVOR_TEST(TestConsoleMeetsSim)

@@ -1,6 +1,6 @@
 // The controller's drawing beyond what the console's commands show in tst_console_meets_sim:
-// lines pixel by pixel, what it makes of bytes the console never sends, the display RAM
-// under the display modes, and text that wraps, steps back and comes from the flash.
+// lines pixel by pixel, what it makes of bytes the console never sends, and text that
+// wraps, steps back and comes from the flash.
 #include "simtest.h"
 #include "testsuite.h"
 
@@ -85,22 +85,6 @@ private slots:
         QCOMPARE(rig.controller.frame().byteAt(4, 0), 0xFF);
         QCOMPARE(rig.controller.frame().byteAt(7, 239), 0x01);
         QVERIFY(rig.pixel(0, 7) && !rig.pixel(0, 0)); // 0x80 at page 0: bit 7 is the lowest row
-    }
-
-    void displayModesLeaveTheRamAlone()
-    {
-        Rig rig;
-        rig.send("20 03 05 05 0B 05"); // a ring, seen through the backslash diagonal
-        const FrameBuffer before = rig.controller.frame();
-        const auto shown = [&rig](int x, int y) { return rig.controller.shownPixel(x, y); };
-        QVERIFY(!shown(8, 5) && shown(10, 60) && !shown(200, 2));
-        rig.send("0B 07"); // no such mode: the last one stays
-        QVERIFY(shown(10, 60));
-        rig.send("0D 00");
-        QVERIFY(!shown(10, 60));
-        rig.send("0D 01"); // power on again shows the mode again
-        QVERIFY(shown(10, 60));
-        QVERIFY(rig.controller.frame() == before);
     }
 
     void textAdvancesAndWraps_data()

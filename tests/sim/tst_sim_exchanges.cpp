@@ -1,5 +1,5 @@
 // The controller's decoder (strings typed in pieces, exchanges the console gave up, line
-// rates, commands split anywhere, random bytes) and its touch panel and animation.
+// rates, commands split anywhere, random bytes), its touch reports and animation.
 #include "simtest.h"
 #include "testsuite.h"
 
@@ -205,42 +205,6 @@ private slots:
         rig.touch(at.x(), at.y());
         QCOMPARE(QByteArray::fromStdString(rig.reply()), report);
         QCOMPARE(rig.controller.beepCount(), beeps);
-    }
-
-    void calibrationMapsLaterTouches_data()
-    {
-        QTest::addColumn<QPoint>("first");
-        QTest::addColumn<QPoint>("second");
-        QTest::addColumn<QByteArray>("result");
-        QTest::addColumn<QPoint>("later");
-        QTest::addColumn<QByteArray>("laterReport");
-        QTest::newRow("panel reads half size")
-            << QPoint(10, 6) << QPoint(110, 26) << QByteArray("C:OK!") << QPoint(60, 16)
-            << QByteArray("T:120,32!"); // 119.5 and 31.5, rounded up
-        QTest::newRow("touches too close keep the old calibration")
-            << QPoint(20, 12) << QPoint(40, 20) << QByteArray("C:ERR!") << QPoint(100, 30)
-            << QByteArray("T:100,30!");
-    }
-    void calibrationMapsLaterTouches()
-    {
-        QFETCH(QPoint, first);
-        QFETCH(QPoint, second);
-        QFETCH(QByteArray, result);
-        QFETCH(QPoint, later);
-        QFETCH(QByteArray, laterReport);
-        Rig rig;
-        rig.send("1E 02 00 00 EF 3F 05 01 19 01");
-        // The calibration screen replaces the picture: a cross on the first target.
-        QVERIFY(rig.controller.shownPixel(20, 12) && rig.controller.shownPixel(26, 12));
-        QVERIFY(!rig.controller.shownPixel(219, 51) && !rig.controller.shownPixel(0, 0));
-        rig.touch(first.x(), first.y());
-        QVERIFY(rig.reply().empty());
-        QVERIFY(rig.controller.shownPixel(219, 51) && !rig.controller.shownPixel(20, 12));
-        rig.touch(second.x(), second.y());
-        QCOMPARE(QByteArray::fromStdString(rig.reply()), result);
-        QVERIFY(rig.controller.shownPixel(0, 0)); // the picture is back
-        rig.touch(later.x(), later.y());
-        QCOMPARE(QByteArray::fromStdString(rig.reply()), laterReport);
     }
 
     void animationStepsThroughScreens_data()

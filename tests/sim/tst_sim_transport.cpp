@@ -1,5 +1,5 @@
 // The controller on a real pseudo-terminal: line pacing, a console talking through
-// QSerialPort at rates read from the terminal, touches from a pipe, and the live view.
+// QSerialPort at rates read from the terminal, and the live view.
 #include "simtest.h"
 #include "testsuite.h"
 #include "transport/linepacer.h"
@@ -112,65 +112,6 @@ private slots:
         QCOMPARE(wire.exchange("4944", 21, 5000), QByteArray("64,128!KESTRIN 240x64"));
         // 2 + 21 bytes of 10 bits cannot cross the line any sooner than 95.8 ms.
         QVERIFY2(clock.nsecsElapsed() >= 95'833'333, qPrintable(QString::number(clock.elapsed())));
-    }
-
-    void touchesComeAsLinesThroughAPipe_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("writes");
-        QTest::addColumn<QByteArray>("reports");
-        const QByteArray longLine(TouchInput::kLongestLine + 1, ' ');
-        QTest::newRow("split across writes, the last without a line feed")
-            << QList<QByteArray>{"tou", "ch 1 2\ntouch 0 0\r", "\n \ttouch  239\t63 \r\ntouch 9 9"}
-            << QByteArray("T:1,2!T:0,0!T:239,63!T:9,9!");
-        QTest::newRow("bad lines are skipped")
-            << QList<QByteArray>{"hello\ntouch 240 0\ntouch 0 64\n\n touch 1\ntouch 1x 5\n"
-                                 "touch 1 2 3\nTOUCH 1 2\ntouch 7 8\n"}
-            << QByteArray("T:7,8!");
-        QTest::newRow("an overlong line across writes is skipped whole")
-            << QList<QByteArray>{longLine, longLine + "touch 3 3\ntouch 4 4\n"}
-            << QByteArray("T:4,4!");
-    }
-    // In coordinates mode each touch taken shows as its report on the console's side.
-    void touchesComeAsLinesThroughAPipe()
-    {
-        QFETCH(QList<QByteArray>, writes);
-        QFETCH(QByteArray, reports);
-        Wire wire;
-        QVERIFY(wire.open());
-        wire.port.write(QByteArray::fromHex("0501"));
-        QTRY_COMPARE(wire.controller.touchPanel().mode(), TouchMode::Coordinates);
-        int pipeEnds[2];
-        QCOMPARE(::pipe(pipeEnds), 0);
-        TouchInput input(*wire.session, pipeEnds[0]);
-        for (const QByteArray& bytes : writes) {
-            QCOMPARE(::write(pipeEnds[1], bytes.constData(), size_t(bytes.size())), bytes.size());
-            QTest::qWait(10); // lets each write arrive as its own read
-        }
-        ::close(pipeEnds[1]); // the end of the input ends the last line
-        QByteArray received;
-        QTRY_COMPARE((received += wire.port.readAll()), reports);
-        ::close(pipeEnds[0]);
-    }
-
-    // The panel as drawn: ink on the pixel at (0, 0), paper at (100, 40).
-    void panelShowsTheSettings()
-    {
-        const auto looks = [](const char* settings) {
-            Rig rig;
-            rig.send("1E 00 00 00 00 00");
-            rig.send(settings);
-            const QImage image = renderPanel(rig.controller, 4);
-            return std::pair{qGray(image.pixel(0, 0)), qGray(image.pixel(400, 160))};
-        };
-        const auto [ink, paper] = looks("");
-        QVERIFY(ink < paper); // dark pixels on a light panel
-        const auto [inkUnlit, paperUnlit] = looks("09 00");
-        QVERIFY(inkUnlit < paperUnlit && paperUnlit < paper - 2);
-        for (const char* hidden : {"10 00", "0D 00"}) // contrast 0, power off
-            QCOMPARE(looks(hidden).first, looks(hidden).second);
-        const QImage image = renderPanel(Controller(), 4);
-        QCOMPARE(image.size(), QSize(240 * 4, 64 * 4));
-        QVERIFY(image.pixel(3, 0) != image.pixel(2, 0)); // thin gaps between dots from zoom 3 on
     }
 
     void windowTakesTouchesBeepsAndShowsTheBytes()
