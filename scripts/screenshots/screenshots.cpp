@@ -11,6 +11,7 @@
 #include "link/clock.h"
 #include "link/comports.h"
 #include "link/linkservice.h"
+#include "link/partfile.h"
 #include "link/qtserialport.h"
 #include "model/controller.h"
 #include "transport/pseudoterminal.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -81,11 +83,21 @@ void setText(QWidget& window, const char* name, const QString& text)
     find<QLineEdit>(window, name)->setText(text);
 }
 
+// Written as every file of the project is: through a new part file that
+// replaces the picture only when complete (never through a planted link).
 bool save(QWidget& widget, const QString& path)
 {
-    const bool saved = widget.grab().save(path, "PNG");
-    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-    return saved;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const bool encoded = widget.grab().save(&buffer, "PNG");
+    const std::optional<QString> failure =
+        encoded ? lumivor::link::writeWholeFile(path, png) : std::optional<QString>(path);
+    if (failure)
+        std::printf("could not write %s\n", qPrintable(*failure));
+    else
+        std::printf("wrote %s\n", qPrintable(path));
+    return !failure;
 }
 
 // A picture to send: a sunset of rings and stripes, drawn here. White on

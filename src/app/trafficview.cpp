@@ -2,6 +2,7 @@
 
 #include "link/clock.h"
 #include "link/dialogs.h"
+#include "link/partfile.h"
 #include "link/traffic.h"
 #include "product.h"
 
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QListView>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -144,15 +144,12 @@ void TrafficView::saveLog()
     const QString name = dialogs_.saveFileName(tr("Text (*.txt)|*.txt|"));
     if (name.isEmpty())
         return;
-    QSaveFile file(name);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
-    for (std::size_t i = 0; written && i < log_.size(); ++i)
-        written =
-            file.write((link::TrafficLog::line(log_.at(i)) + QLatin1Char('\n')).toUtf8()) >= 0;
-    if (!written || !file.commit())
-        dialogs_.message(tr("The log could not be saved to %1: %2").arg(name, file.errorString()),
-                         product::title(), link::Dialogs::Icon::Exclamation,
-                         link::Dialogs::Buttons::Ok);
+    QByteArray text;
+    for (std::size_t i = 0; i < log_.size(); ++i)
+        text += (link::TrafficLog::line(log_.at(i)) + QLatin1Char('\n')).toUtf8();
+    if (const std::optional<QString> failure = link::writeWholeFile(name, text))
+        dialogs_.message(tr("The log was not saved: %1").arg(*failure), product::title(),
+                         link::Dialogs::Icon::Exclamation, link::Dialogs::Buttons::Ok);
 }
 
 } // namespace lumivor::app

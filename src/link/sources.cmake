@@ -14,7 +14,9 @@ target_sources(lumivor_link PRIVATE
     link/pacedwriter.h link/pacedwriter.cpp
     link/pictureupload.h link/pictureupload.cpp
     link/flashtransfer.h link/flashtransfer.cpp
+    link/partfile.h link/partfile.cpp
     link/flashfile.h link/flashfile.cpp
+    link/flashverify.h link/flashverify.cpp
     link/controllerid.h link/controllerid.cpp
     link/baudratechange.h link/baudratechange.cpp
     link/traffic.h link/traffic.cpp
