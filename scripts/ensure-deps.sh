@@ -6,7 +6,7 @@ set -euo pipefail
 lumivor_packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-    libgl-dev
+    libgl-dev libpng-dev
 )
 
 lumivor_missing_packages() {

@@ -1,6 +1,7 @@
 #include "protocol/graphicscommands.h"
 
 #include "protocol/commandbytes.h"
+#include "protocol/operatornumber.h"
 
 namespace lumivor::protocol {
 
@@ -34,6 +35,19 @@ QByteArray circle(CircleOperation operation, std::uint8_t radius, std::uint8_t c
                   std::uint8_t centreY)
 {
     return commandBytes({static_cast<std::uint8_t>(operation), radius, centreX, centreY});
+}
+
+QList<QByteArray> patternWrites(const QString& text)
+{
+    QList<QByteArray> writes;
+    if (text.isEmpty())
+        return writes;
+    for (const QString& entry : text.split(QLatin1Char(','), Qt::KeepEmptyParts)) {
+        const OperatorByte value = readOperatorByte(entry);
+        if (value.ok())
+            writes.append(writeDataByte(value.value()));
+    }
+    return writes;
 }
 
 } // namespace lumivor::protocol

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -43,5 +45,9 @@ std::optional<QByteArray> shape(ShapeOperation operation, Shape kind, std::uint8
 
 QByteArray circle(CircleOperation operation, std::uint8_t radius, std::uint8_t centreX,
                   std::uint8_t centreY);
+
+// The writes of a pattern: the text split at every comma, each entry that
+// reads as a byte (0 to 255, in the locale) as 03 v; the others are skipped.
+QList<QByteArray> patternWrites(const QString& text);
 
 } // namespace lumivor::protocol

@@ -3,7 +3,6 @@
 #include "protocol/memorycommands.h"
 #include "protocol/textcommands.h"
 
-#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
@@ -11,12 +10,6 @@
 
 namespace lumivor::protocol {
 
-QImage readPicture(const QString& path)
-{
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    return reader.read();
-}
 
 namespace {
 constexpr QRgb colourBits = 0x00FFFFFF;

@@ -13,11 +13,6 @@ namespace lumivor::protocol {
 // A full screen is one data byte per column of every page.
 inline constexpr int screenDataBytes = screenWidth * pageCount;
 
-// The picture in a file, recognised by its content rather than its name (a
-// .JPG, or a bitmap named .jpg, loads all the same); null when the file
-// cannot be read as a picture.
-QImage readPicture(const QString& path);
-
 // The 240 x 64 canvas a picture is sent from: filled with the background, the
 // picture drawn at its own size from the top-left corner, cut off at the right
 // and bottom edges. Where a smaller (or transparent) picture does not reach, the

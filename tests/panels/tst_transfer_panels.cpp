@@ -135,8 +135,8 @@ private Q_SLOTS:
     }
 
     // Open File loads the picture into the preview, on the window colour; a
-    // cancelled dialog, a file that is no picture and a missing one leave it as
-    // it is. Send uploads the preview.
+    // cancelled dialog leaves it as it is, and so do a file that is no picture and
+    // a missing one, each with a message that says why. Send uploads the preview.
     void picturesArePacked()
     {
         QFETCH(QImage, picture);
@@ -158,7 +158,10 @@ private Q_SLOTS:
                             << notAPicture.fileName() << dir.filePath("missing.bmp");
         for (int i = 0; i < 4; ++i)
             f.click("Command6");
-        QVERIFY(f.dialogs.messages.isEmpty());
+        QCOMPARE(f.dialogs.messages.size(), 2);
+        QVERIFY(f.dialogs.messages[0].text.endsWith("notes.bmp is not a picture (BMP, JPEG, PNG or "
+                                                    "another format the console reads)."));
+        QVERIFY(f.dialogs.messages[1].text.endsWith("missing.bmp does not exist."));
         QCOMPARE(packCanvas(f.find<QLabel>("picBox")->pixmap().toImage()), screen);
         f.port.setPortOpen(true);
         f.click("Command5");

@@ -38,18 +38,6 @@ bool isPatternCharacter(const QString& text)
 
 } // namespace
 
-QList<QByteArray> patternWrites(const QString& text)
-{
-    QList<QByteArray> writes;
-    if (text.isEmpty())
-        return writes;
-    for (const QString& entry : text.split(QLatin1Char(','), Qt::KeepEmptyParts)) {
-        const protocol::OperatorByte value = protocol::readOperatorByte(entry);
-        if (value.ok())
-            writes.append(protocol::writeDataByte(value.value()));
-    }
-    return writes;
-}
 
 PatternPanel::PatternPanel(const PanelContext& context, QWidget* parent)
     : QGroupBox(tr("Pattern"), parent), context_(context)
@@ -93,7 +81,7 @@ void PatternPanel::send()
     values_->clear();
     values_->setFocus();
     if (context_.link.canSend())
-        sendWrites(patternWrites(text));
+        sendWrites(protocol::patternWrites(text));
 }
 
 void PatternPanel::sendWrites(const QList<QByteArray>& writes)

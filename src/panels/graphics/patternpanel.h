@@ -37,8 +37,4 @@ private:
     PacedSend* longSend_ = nullptr;
 };
 
-// The writes of a pattern: the text split at every comma, each entry that
-// reads as a byte (0 to 255, in the locale) as 03 v; the others are skipped.
-QList<QByteArray> patternWrites(const QString& text);
-
 } // namespace lumivor::panels

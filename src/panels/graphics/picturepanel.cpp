@@ -6,6 +6,7 @@
 #include "panels/graphics/pacedsend.h"
 #include "panels/widgets.h"
 #include "protocol/picture.h"
+#include "protocol/picturefile.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -144,10 +145,14 @@ void PicturePanel::openFile()
     const QString path = context_.dialogs.openFileName(pictureFileFilter());
     if (path.isEmpty())
         return;
-    const QImage picture = protocol::readPicture(path);
-    if (picture.isNull())
-        return; // not a picture: the preview keeps what it showed
-    picture_ = picture;
+    const protocol::PictureRead picture = protocol::readPicture(path);
+    if (!picture.ok()) {
+        // The preview keeps what it showed; the operator hears why.
+        context_.dialogs.message(picture.problem, tr("Open File"), link::Dialogs::Icon::Exclamation,
+                                 link::Dialogs::Buttons::Ok);
+        return;
+    }
+    picture_ = picture.image;
     showPreview();
 }
 
