@@ -70,29 +70,63 @@ std::string readLink(const fs::path& path)
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
 }
 
-bool processGone(pid_t pid)
-{
-    return kill(pid, 0) != 0 && errno == ESRCH;
-}
 
 fs::path linkPath(const fs::path& directory, int number)
 {
     return directory / ("com" + std::to_string(number));
 }
 
+// Creates a file that was not there, never through a link; a plain file left
+// under the name by an earlier process of the same id is replaced.
+int createExclusively(const fs::path& path)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST || attempt > 0)
+            return fd;
+        struct stat leftover
+        {
+        };
+        if (lstat(path.c_str(), &leftover) != 0 || !S_ISREG(leftover.st_mode) ||
+            unlink(path.c_str()) != 0)
+            return -1;
+    }
+    return -1;
+}
+
+// "<pid> <start time>": the process id, and when that process started, so
+// that a process id the system has given to another program since does not
+// keep a link alive.
+std::string ownerText()
+{
+    std::string text = std::to_string(getpid());
+    if (const auto start = PortLink::processStartTime(getpid()))
+        text += ' ' + std::to_string(*start);
+    return text + '\n';
+}
+
+bool ownerGone(const PortLink::Owner& owner)
+{
+    if (kill(owner.pid, 0) != 0 && errno == ESRCH)
+        return true;
+    const auto start = PortLink::processStartTime(owner.pid);
+    return owner.startTime && start && *start != *owner.startTime;
+}
+
 // Written under a temporary name and renamed, so that a reader sees the whole file or none.
 bool writeOwnerFile(const fs::path& ownerFile, std::string& error)
 {
     const fs::path temporary = ownerFile.string() + ".new" + std::to_string(getpid());
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << getpid() << '\n';
-        out.close();
-        if (!out) {
-            error = temporary.string() + ": cannot be written";
-            unlink(temporary.c_str());
-            return false;
-        }
+    const int fd = createExclusively(temporary);
+    const std::string text = ownerText();
+    const bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    const int writeError = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!written) {
+        error = temporary.string() + ": " + std::strerror(writeError);
+        unlink(temporary.c_str());
+        return false;
     }
     if (rename(temporary.c_str(), ownerFile.c_str()) != 0) {
         error = ownerFile.string() + ": " + std::strerror(errno);
@@ -122,20 +156,51 @@ fs::path PortLink::ownerFileOf(const fs::path& link)
     return link.string() + ".owner";
 }
 
-std::optional<pid_t> PortLink::readOwner(const fs::path& ownerFile)
+std::optional<unsigned long long> PortLink::processStartTime(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The command name (field 2) is in parentheses and may hold blanks; the
+    // start time is field 22, the 20th after the closing parenthesis.
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::size_t at = close + 1;
+    for (int field = 3; field < 22 && at != std::string::npos; ++field)
+        at = text.find(' ', at + 1);
+    if (at == std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const unsigned long long start = std::strtoull(text.c_str() + at + 1, &end, 10);
+    if (end == text.c_str() + at + 1)
+        return std::nullopt;
+    return start;
+}
+
+std::optional<PortLink::Owner> PortLink::readOwner(const fs::path& ownerFile)
 {
     std::ifstream in(ownerFile);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // Digits, then a newline (tolerated missing); anything else is not ours to judge.
+    // "<pid>" or "<pid> <start time>", then a newline (tolerated missing);
+    // anything else is not ours to judge.
     const std::size_t digits = text.find_first_not_of("0123456789");
     const std::size_t end = digits == std::string::npos ? text.size() : digits;
-    if (end == 0 || end > 9 || (end < text.size() && text.substr(end) != "\n"))
+    if (end == 0 || end > 9)
         return std::nullopt;
-    const long pid = std::strtol(text.c_str(), nullptr, 10);
+    Owner owner;
     // Process id 0 would make kill() test our own process group.
-    if (pid <= 0)
+    owner.pid = static_cast<pid_t>(std::strtol(text.c_str(), nullptr, 10));
+    if (owner.pid <= 0)
         return std::nullopt;
-    return static_cast<pid_t>(pid);
+    std::string rest = text.substr(end);
+    if (!rest.empty() && rest.back() == '\n')
+        rest.pop_back();
+    if (rest.empty())
+        return owner;
+    if (rest.size() < 2 || rest[0] != ' ' || rest.find_first_not_of("0123456789", 1) != std::string::npos)
+        return std::nullopt;
+    owner.startTime = std::strtoull(rest.c_str() + 1, nullptr, 10);
+    return owner;
 }
 
 void PortLink::reclaimLinksOfGoneOwners(const fs::path& directory)
@@ -143,8 +208,8 @@ void PortLink::reclaimLinksOfGoneOwners(const fs::path& directory)
     for (int number = kFirstPort; number <= kLastPort; ++number) {
         const fs::path link = linkPath(directory, number);
         const fs::path ownerFile = ownerFileOf(link);
-        const std::optional<pid_t> owner = readOwner(ownerFile);
-        if (!owner || !processGone(*owner))
+        const std::optional<Owner> owner = readOwner(ownerFile);
+        if (!owner || !ownerGone(*owner))
             continue;
         if (isLink(link))
             unlink(link.c_str());
@@ -166,8 +231,8 @@ std::string PortLink::whyTaken(const fs::path& directory, int number)
 {
     const fs::path link = linkPath(directory, number);
     const std::string name = "COM" + std::to_string(number);
-    if (const std::optional<pid_t> owner = readOwner(ownerFileOf(link)))
-        return name + " is served by another kestrin-sim (process " + std::to_string(*owner) +
+    if (const std::optional<Owner> owner = readOwner(ownerFileOf(link)))
+        return name + " is served by another kestrin-sim (process " + std::to_string(owner->pid) +
                ") in " + directory.string();
     const std::string target = readLink(link);
     if (!target.empty())
@@ -219,7 +284,7 @@ PortLink::~PortLink()
     if (readLink(path_) == target_)
         unlink(path_.c_str());
     const fs::path ownerFile = ownerFileOf(path_);
-    if (readOwner(ownerFile) == getpid())
+    if (const std::optional<Owner> owner = readOwner(ownerFile); owner && owner->pid == getpid())
         unlink(ownerFile.c_str());
 }
 

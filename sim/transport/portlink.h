@@ -26,8 +26,17 @@ public:
     static std::filesystem::path portDirectory();
     // The owner file that belongs to the link 'link' (com3 -> com3.owner).
     static std::filesystem::path ownerFileOf(const std::filesystem::path& link);
-    // The process an owner file names, if it holds a process id as written by a simulator.
-    static std::optional<pid_t> readOwner(const std::filesystem::path& ownerFile);
+    // The program that made a link: its process id and, where the system tells
+    // it, when that process started (so a reused process id is not taken for it).
+    struct Owner
+    {
+        pid_t pid = 0;
+        std::optional<unsigned long long> startTime;
+    };
+    static std::optional<Owner> readOwner(const std::filesystem::path& ownerFile);
+    // When a process started, in the system's clock ticks since boot (Linux's
+    // /proc/<pid>/stat); nothing where the system does not tell.
+    static std::optional<unsigned long long> processStartTime(pid_t pid);
 
     // First removes every link whose owner process is gone, with its owner file; then links
     // 'target' as com<preferred>, or as the lowest free number when none is given, and writes

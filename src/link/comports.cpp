@@ -75,16 +75,26 @@ struct PortLinkState
 };
 
 // A link's owner file holds the process id of the program that made the
-// link. That program is gone when no such process exists; a file that holds
-// no number proves nothing, and the link counts as usual.
+// link and, from newer simulators, when that process started. The program is
+// gone when no such process exists, or when the process of that id started at
+// another time (the system gave the id to another program since). A file
+// that holds no number proves nothing, and the link counts as usual.
 bool ownerHasEnded(const QString& linkPath)
 {
     QFile owner(linkPath + QStringLiteral(".owner"));
     if (!owner.open(QIODevice::ReadOnly))
         return false;
+    const QList<QByteArray> fields = owner.read(64).simplified().split(' ');
     bool isNumber = false;
-    const qint64 pid = owner.read(32).trimmed().toLongLong(&isNumber);
-    return isNumber && pid > 0 && !processExists(pid);
+    const qint64 pid = fields.value(0).toLongLong(&isNumber);
+    if (!isNumber || pid <= 0)
+        return false;
+    if (!processExists(pid))
+        return true;
+    bool hasStart = false;
+    const quint64 start = fields.value(1).toULongLong(&hasStart);
+    const std::optional<quint64> running = processStartTime(pid);
+    return hasStart && running && *running != start;
 }
 
 PortLinkState examineLink(const QString& portDirectory, int number, DeviceFilter filter)
@@ -113,23 +123,27 @@ PortLinkState examineLink(const QString& portDirectory, int number, DeviceFilter
     return state;
 }
 
-QString whyLinkIsGone(int number, const PortLinkState& link)
+// Why a number whose link is not usable opens nothing. The link owns its
+// number all the same: no other device ever stands in for it.
+QString whyLinkIsUnusable(int number, const PortLinkState& link)
 {
-    const QString gone = tr("COM%1 is no longer present: ").arg(number);
     switch (link.kind) {
     case PortLinkState::OwnerEnded:
-        return gone + tr("the virtual controller that provided it has ended");
+        return tr("COM%1 is no longer present: the virtual controller that provided it has ended")
+            .arg(number);
     case PortLinkState::Dangling:
-        return gone +
-               tr("the link %1 points to %2, which no longer exists").arg(link.path, link.target);
+        return tr("COM%1 (the link %2) leads to %3, which does not exist")
+            .arg(number)
+            .arg(link.path, link.target);
     case PortLinkState::NotSerial:
-        return gone + tr("the link %1 points to %2, which is not a serial port")
-                          .arg(link.path, link.target);
+        return tr("COM%1 (the link %2) leads to %3, which is not a serial port")
+            .arg(number)
+            .arg(link.path, link.target);
     case PortLinkState::Absent:
     case PortLinkState::Usable:
         break;
     }
-    return gone + tr("the link %1 was removed").arg(link.path);
+    return tr("COM%1 is no longer present: the link %2 was removed").arg(number).arg(link.path);
 }
 
 QString whyDeviceIsGone(int number, const QString& device, DeviceKind kind)
@@ -203,14 +217,24 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
     table.filter_ = filter;
     table.systemPorts_ = systemPorts;
     QList<QString> claimed; // canonical device paths already given a number
+    QList<int> linked;      // numbers a link owns, listed or not
 
+    // A link owns its number whatever it leads to: a link to something that
+    // is no serial port is listed (and refused when opened), and one left by
+    // a virtual controller that has ended is not; neither number ever goes
+    // to another device.
     for (int n = firstNumber; n <= lastNumber; ++n) {
         const PortLinkState link = examineLink(portDirectory, n, filter);
-        if (link.kind == PortLinkState::Usable) {
-            table.entries_.insert(n, {link.target, PortOrigin::PortLink});
+        if (link.kind == PortLinkState::Absent)
+            continue;
+        linked.append(n);
+        if (link.kind == PortLinkState::OwnerEnded)
+            continue;
+        table.entries_.insert(n, {link.target, PortOrigin::PortLink});
+        if (link.kind == PortLinkState::Usable)
             claimed.append(link.target);
-        }
     }
+    const auto taken = [&](int n) { return table.entries_.contains(n) || linked.contains(n); };
 
     QList<SystemSerialPort> others;
     for (const SystemSerialPort& port : systemPorts) {
@@ -219,7 +243,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
         if (port.portName.startsWith(QStringLiteral("ttyS"))) {
             bool ok = false;
             const int n = port.portName.mid(4).toInt(&ok) + 1;
-            if (ok && n >= firstNumber && n <= lastNumber && !table.entries_.contains(n)) {
+            if (ok && n >= firstNumber && n <= lastNumber && !taken(n)) {
                 table.entries_.insert(n, {port.systemLocation, PortOrigin::Uart});
                 claimed.append(canonical(port.systemLocation));
             }
@@ -233,7 +257,7 @@ ComPortTable ComPortTable::probe(const QString& portDirectory,
     for (const SystemSerialPort& port : others) {
         if (claimed.contains(canonical(port.systemLocation)))
             continue;
-        while (next <= lastNumber && table.entries_.contains(next))
+        while (next <= lastNumber && taken(next))
             ++next;
         if (next > lastNumber)
             break;
@@ -253,11 +277,11 @@ ComPortTable::Resolution ComPortTable::resolve(int number) const
     const PortLinkState link = examineLink(portDirectory_, number, filter_);
     if (link.kind == PortLinkState::Usable)
         return {link.target, {}};
-    if (entry.origin == PortOrigin::PortLink)
-        return {{}, whyLinkIsGone(number, link)};
+    if (entry.origin == PortOrigin::PortLink || link.kind != PortLinkState::Absent)
+        return {link.target, whyLinkIsUnusable(number, link)};
     const DeviceKind kind = kindUnder(entry.device, filter_);
     if (kind != DeviceKind::SerialTerminal)
-        return {{}, whyDeviceIsGone(number, entry.device, kind)};
+        return {entry.device, whyDeviceIsGone(number, entry.device, kind)};
     return {entry.device, {}};
 }
 
@@ -271,9 +295,14 @@ QString ComPortTable::devicePath(int number) const
 QString ComPortTable::deviceToOpen(int number) const
 {
     const Resolution resolution = resolve(number);
-    if (resolution.device.isEmpty())
+    if (!resolution.problem.isEmpty())
         throw SerialPortError(PortErrorCode::InvalidPortNumber, resolution.problem);
     return resolution.device;
+}
+
+QString ComPortTable::problem(int number) const
+{
+    return resolve(number).problem;
 }
 
 bool ComPortTable::portExists(int number) const

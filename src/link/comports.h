@@ -31,12 +31,13 @@ enum class PortOrigin {
 // The console names its ports by number, COM1 to COM16, on every platform.
 //
 // On Linux a number n is resolved in this order:
-//  1. a symbolic link "com<n>" in the port directory whose target is a serial
-//     terminal (a virtual controller or the operator maps a port this way,
-//     like a DOS device map). A link with an owner file "com<n>.owner" beside
-//     it, holding the process id of the program that made it (a virtual
-//     controller writes one), is stale once that process has ended, and
-//     counts as absent;
+//  1. a symbolic link "com<n>" in the port directory (a virtual controller or
+//     the operator maps a port this way, like a DOS device map). The link owns
+//     its number whatever it leads to: one that leads to no serial port is
+//     listed and refused when opened, never replaced by another device. A
+//     link with an owner file "com<n>.owner" beside it, naming the program
+//     that made it (a virtual controller writes one), is stale once that
+//     program has ended: its number is then not listed;
 //  2. the kernel's UART /dev/ttyS<n-1> when the system reports it as present;
 //  3. the numbers still free go, lowest first, to the other serial devices the
 //     system reports, in name order.
@@ -71,12 +72,15 @@ public:
     QList<int> presentNumbers() const;
     // How the probe found a present number's device.
     PortOrigin origin(int number) const;
-    // The device COM<number> stands for now (a link is followed again); empty
-    // when it stands for none any more. Never throws: fit for a tooltip.
+    // The device COM<number> stands for now (a link is followed again, even
+    // one that leads to no serial port); empty when it stands for none. Never
+    // throws: fit for a tooltip.
     QString devicePath(int number) const;
     // The same for opening the port: throws SerialPortError (InvalidPortNumber)
-    // that tells the operator why the port is gone.
+    // that tells the operator why the port cannot be opened.
     QString deviceToOpen(int number) const;
+    // Why COM<number> cannot be opened now; empty when it can be tried.
+    QString problem(int number) const;
 
 private:
     struct Entry

@@ -206,14 +206,15 @@ void QtSerialPort::open()
     const QString device = resolver_(commPort_); // may throw: the number opens nothing now
     if (device.isEmpty())
         throw SerialPortError(PortErrorCode::InvalidPortNumber,
-                              tr("Invalid Port Number: COM%1 is not present").arg(commPort_));
+                              tr("Invalid Port Number: %1 is not present").arg(portName()));
     // Refused before opening: opening /dev/ptmx would make a new terminal, and
     // opening a console or /dev/tty would take over a terminal that is not ours.
     switch (deviceKind(device)) {
     case DeviceKind::Missing:
         throw SerialPortError(
             PortErrorCode::InvalidPortNumber,
-            tr("COM%1 is not present: %2 does not exist").arg(commPort_).arg(device));
+            pathName_.isEmpty() ? tr("%1 is not present: %2 does not exist").arg(portName(), device)
+                                : tr("%1 does not exist").arg(device));
     case DeviceKind::NotSerial:
         throw SerialPortError(PortErrorCode::InvalidPortNumber,
                               device + tr(" is not a serial port"));
@@ -257,9 +258,15 @@ void QtSerialPort::close()
     received_.clear();
 }
 
+QString QtSerialPort::portName() const
+{
+    return pathName_.isEmpty() ? QStringLiteral("COM%1").arg(commPort_) : pathName_;
+}
+
+// "COM3 (/dev/pts/4)", or the path alone for a port opened by its path.
 QString QtSerialPort::portLabel() const
 {
-    return QStringLiteral("COM%1 (%2)").arg(commPort_).arg(device_);
+    return pathName_.isEmpty() ? QStringLiteral("%1 (%2)").arg(portName(), device_) : pathName_;
 }
 
 SerialPortError QtSerialPort::openError() const

@@ -52,6 +52,10 @@ public:
     // own notifier does not report it.
     static constexpr int lineCheckMs = 200;
 
+    // A device path opened by its own name (the command line's --port
+    // /dev/ttyUSB0) is called by that name in messages, not "COM<n>".
+    void setPathName(const QString& path) { pathName_ = path; }
+
     // Bytes dropped since the port was opened because the receive buffer was full.
     qint64 lostBytes() const { return lostBytes_; }
     // The Qt port underneath, for tests that watch its buffer and signals.
@@ -73,6 +77,7 @@ private:
     SerialPortError deviceFailure(PortErrorCode code, const QString& cause) const;
     void fail(const SerialPortError& error);
     void silenceQtNotifiers();
+    QString portName() const;
     QString portLabel() const;
     SerialPortError openError() const;
 
@@ -87,6 +92,7 @@ private:
     std::optional<SerialPortError> failure_;
     quint64 session_ = 0; // counts opens and closes; a stale report is dropped
     int commPort_ = 1;
+    QString pathName_; // set for a port opened by its path
     QString settings_ = QStringLiteral("9600,N,8,1");
 };
 

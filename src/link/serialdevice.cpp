@@ -89,4 +89,21 @@ bool processExists(qint64 pid)
 #endif
 }
 
+std::optional<quint64> processStartTime(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = stat.readAll();
+    // The command name (field 2) is in parentheses and may hold blanks; the
+    // start time is the 20th field after it.
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0)
+        return std::nullopt;
+    const QList<QByteArray> fields = text.mid(close + 1).simplified().split(' ');
+    bool ok = false;
+    const quint64 start = fields.value(19).toULongLong(&ok);
+    return ok ? std::optional<quint64>(start) : std::nullopt;
+}
+
 } // namespace lumivor::link

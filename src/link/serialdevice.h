@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 namespace lumivor::link {
@@ -29,5 +31,8 @@ bool isCharacterDevice(const QString& path);
 
 // Whether a process with this id exists. One we may not signal (EPERM) exists.
 bool processExists(qint64 pid);
+// When a process started, in the system's clock ticks since boot (Linux's
+// /proc/<pid>/stat, field 22); nothing where the system does not tell.
+std::optional<quint64> processStartTime(qint64 pid);
 
 } // namespace lumivor::link

@@ -1,6 +1,7 @@
 // How port numbers map to devices: port links first, then the kernel's
 // UARTs, then the other serial devices in name order; only serial terminals
-// count; a number that has lost its link opens nothing.
+// count, and a link owns its number whatever it leads to; a number that has
+// lost its link opens nothing.
 #include "link/comports.h"
 #include "link/serialdevice.h"
 #include "porterrors.h"
@@ -77,12 +78,17 @@ private Q_SLOTS:
                             {QStringLiteral("ttyACM0"), linked.slavePath()}, // already COM3
                             {QStringLiteral("ttyUSB1"), usbA.slavePath()},
                         });
-        QCOMPARE(table.presentNumbers(), (QList<int>{1, 2, 3, 4, 5}));
+        // A link owns its number whatever it leads to: 5 and 6 are listed, refused
+        // on open, and never handed to another device.
+        QCOMPARE(table.presentNumbers(), (QList<int>{1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(table.devicePath(1), uart.slavePath());
         QCOMPARE(table.devicePath(2), usbA.slavePath());
         QCOMPARE(table.devicePath(3), linked.slavePath());
         QCOMPARE(table.devicePath(4), usbB.slavePath());
-        QCOMPARE(table.devicePath(5), usbC.slavePath());
+        QCOMPARE(table.devicePath(7), usbC.slavePath());
+        QVERIFY(table.problem(5).endsWith(QStringLiteral("which does not exist")));
+        QVERIFY(table.problem(6).endsWith(QStringLiteral("which is not a serial port")));
+        QVERIFY(table.problem(1).isEmpty() && table.problem(3).isEmpty());
         QCOMPARE(table.origin(1), link::PortOrigin::Uart);
         QCOMPARE(table.origin(3), link::PortOrigin::PortLink);
 
@@ -96,7 +102,7 @@ private Q_SLOTS:
     // lives; a link without a readable owner is an operator's own mapping.
     void linksOfEndedOwnersAreNotListed()
     {
-        PseudoTerminal a, b, c, d;
+        PseudoTerminal a, b, c, d, e;
         QTemporaryDir dir;
         mapPort(dir, 1, a.slavePath());
         writeOwner(dir, 1, endedProcess());
@@ -105,6 +111,9 @@ private Q_SLOTS:
         mapPort(dir, 3, c.slavePath());
         writeOwner(dir, 3, "not a number\n");
         mapPort(dir, 4, d.slavePath());
+        // Our own id, but a process that started at another time: the id was reused.
+        mapPort(dir, 5, e.slavePath());
+        writeOwner(dir, 5, QByteArray::number(QCoreApplication::applicationPid()) + " 1\n");
         QCOMPARE(ComPortTable::probe(dir.path(), {}).presentNumbers(), (QList<int>{2, 3, 4}));
     }
 
@@ -120,7 +129,8 @@ private Q_SLOTS:
         QTest::newRow("nothing") << QStringLiteral("/dev/lumivor-none") << DeviceKind::Missing;
     }
 
-    // Window tests map ports to the null device, which only their filter admits.
+    // A link to anything else is listed but refused on open; window tests map
+    // ports to the null device, which only their filter admits.
     void onlySerialTerminalsArePorts()
     {
         QFETCH(QString, target);
@@ -133,11 +143,13 @@ private Q_SLOTS:
         QCOMPARE(link::deviceKind(target), kind);
         QTemporaryDir dir;
         mapPort(dir, 2, target);
-        QCOMPARE(ComPortTable::probe(dir.path(), {}).portExists(2),
-                 kind == DeviceKind::SerialTerminal);
+        const ComPortTable table = ComPortTable::probe(dir.path(), {});
+        QVERIFY(table.portExists(2));
+        QCOMPARE(table.problem(2).isEmpty(), kind == DeviceKind::SerialTerminal);
         const bool characterDevice = kind != DeviceKind::Missing;
         QCOMPARE(ComPortTable::probe(dir.path(), {}, link::DeviceFilter::AnyCharacterDevice)
-                     .portExists(2),
+                     .problem(2)
+                     .isEmpty(),
                  characterDevice);
     }
 
@@ -146,14 +158,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("reason");
         QTest::newRow("link removed") << "remove"
-                                      << "the link <link> was removed";
+                                      << " is no longer present: the link <link> was removed";
         QTest::newRow("target gone") << "dangle"
-                                     << "the link <link> points to <node>, which no longer exists";
+                                     << " (the link <link>) leads to <node>, which does not exist";
         QTest::newRow("target not a port")
             << "null"
-            << "the link <link> points to /dev/null, which is not a serial port";
-        QTest::newRow("owner ended") << "owner"
-                                     << "the virtual controller that provided it has ended";
+            << " (the link <link>) leads to /dev/null, which is not a serial port";
+        QTest::newRow("owner ended")
+            << "owner"
+            << " is no longer present: the virtual controller that provided it has ended";
     }
 
     // The simulator quit (or was killed) after the console started.
@@ -179,12 +192,12 @@ private Q_SLOTS:
         } else {
             writeOwner(dir, 3, endedProcess());
         }
-        QCOMPARE(table.devicePath(3), QString());
+        QVERIFY(!table.problem(3).isEmpty());
         const link::SerialPortError error = caught([&] { table.deviceToOpen(3); });
         QCOMPARE(error.code(), PortErrorCode::InvalidPortNumber);
         reason.replace(QStringLiteral("<link>"), linkPath(dir, 3))
             .replace(QStringLiteral("<node>"), node);
-        QCOMPARE(error.description(), QStringLiteral("COM3 is no longer present: ") + reason);
+        QCOMPARE(error.description(), QStringLiteral("COM3") + reason);
         QVERIFY(table.portExists(3)); // still listed: the list is made once
     }
 };

@@ -5,6 +5,7 @@
 #include "transport/portlink.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -41,7 +42,11 @@ struct PortDirectory
     fs::path owner(int number) const { return PortLink::ownerFileOf(link(number)); }
     void write(int number, const std::string& text) const { std::ofstream(owner(number)) << text; }
     void write(int number, pid_t pid) const { write(number, std::to_string(pid) + "\n"); }
-    std::optional<pid_t> ownerOf(int number) const { return PortLink::readOwner(owner(number)); }
+    std::optional<pid_t> ownerOf(int number) const
+    {
+        const auto read = PortLink::readOwner(owner(number));
+        return read ? std::optional<pid_t>(read->pid) : std::nullopt;
+    }
 };
 
 // The test's environment without any display: no X, no Wayland, no Qt platform. A private
@@ -117,7 +122,13 @@ private slots:
         const QByteArray gone = QByteArray::number(goneProcess()) + "\n";
         QTest::newRow("gone simulator, device still there") << "/dev/null" << gone << true;
         QTest::newRow("gone simulator, owner file only") << QString() << gone << true;
-        QTest::newRow("live simulator") << "/dev/null" << QByteArray::number(getppid()) << false;
+        const QByteArray parent = QByteArray::number(getppid());
+        const QByteArray started =
+            QByteArray::number(PortLink::processStartTime(getppid()).value_or(0));
+        QTest::newRow("live simulator") << "/dev/null" << parent << false;
+        QTest::newRow("live simulator, its start time") << "/dev/null" << parent + ' ' + started << false;
+        // The id was reused: the process holding it now started at another time.
+        QTest::newRow("reused process id") << "/dev/null" << parent + ' ' + started + '7' << true;
         QTest::newRow("operator's link") << "/dev/null" << QByteArray() << false;
         QTest::newRow("owner file not a process id") << "/dev/null" << QByteArray("sim\n") << false;
     }
@@ -145,6 +156,8 @@ private slots:
         PortDirectory ports;
         const std::pair<const char*, pid_t> files[] = {{"4321\n", 4321},
                                                        {"4321", 4321},
+                                                       {"4321 8812\n", 4321},
+                                                       {"4321 \n", 0},
                                                        {"", 0},
                                                        {"4321\n12\n", 0},
                                                        {"-4321\n", 0},
@@ -224,14 +237,18 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: " << QString();
-        QTest::newRow("a window") << QStringList{"--line-timing"} << 2 << QString()
-                                  << "kestrin-sim: no graphical display is available here; run "
-                                     "it with --headless, or under a virtual display: xvfb-run "
-                                     "-a kestrin-sim";
+        QTest::addColumn<QString>("display"); // DISPLAY, when set
+        const QString noDisplay = "kestrin-sim: no graphical display is available here; run "
+                                  "it with --headless, or under a virtual display: xvfb-run "
+                                  "-a kestrin-sim";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: " << QString() << "";
+        QTest::newRow("a window") << QStringList{"--line-timing"} << 2 << QString() << noDisplay
+                                  << "";
+        QTest::newRow("a window on a display nobody serves")
+            << QStringList{"--line-timing"} << 2 << QString() << noDisplay << ":97";
         QTest::newRow("a bad option, before the display")
             << QStringList{"--com", "99"} << 2 << QString()
-            << "kestrin-sim: --com takes a number from 1 to 16";
+            << "kestrin-sim: --com takes a number from 1 to 16" << "";
     }
     void withoutADisplay()
     {
@@ -239,9 +256,15 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
+        QFETCH(QString, display);
+        if (!display.isEmpty() && QFileInfo::exists("/tmp/.X11-unix/X" + display.mid(1)))
+            QSKIP("this machine serves that display");
         PortDirectory ports;
         QProcess simulator;
-        const QString line = start(simulator, withoutDisplay(ports.temporary.path()), arguments);
+        QProcessEnvironment environment = withoutDisplay(ports.temporary.path());
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
+        const QString line = start(simulator, environment, arguments);
         QVERIFY(simulator.state() == QProcess::NotRunning || simulator.waitForFinished(10000));
         QCOMPARE(simulator.exitCode(), exitCode);
         QVERIFY2(out.isEmpty() ? line.isEmpty() : line.startsWith(out), qPrintable(line));
