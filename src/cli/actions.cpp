@@ -140,4 +140,19 @@ QString describeBytes(const QByteArray& bytes)
            QLatin1Char('"');
 }
 
+QString escapedText(const QString& text)
+{
+    QString escaped;
+    for (const QChar character : text) {
+        const char16_t code = character.unicode();
+        if (character == QLatin1Char('\\'))
+            escaped += QStringLiteral("\\\\");
+        else if (code < 0x20 || (code >= 0x7f && code < 0xa0))
+            escaped += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+        else
+            escaped += character;
+    }
+    return escaped;
+}
+
 } // namespace lumivor::cli

@@ -91,5 +91,8 @@ QList<link::PacedWrite> textWrites(const Request& request);
 
 // A one-line dump of received bytes: hexadecimal and the printable text.
 QString describeBytes(const QByteArray& bytes);
+// A controller's text as it can be printed on one line: control characters
+// (a NUL included) and backslashes written as \xNN and \\.
+QString escapedText(const QString& text);
 
 } // namespace lumivor::cli

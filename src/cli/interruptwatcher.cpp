@@ -17,10 +17,10 @@ namespace {
 
 int wakeFds[2] = {-1, -1};
 
-// Only async-signal-safe work here: one byte into the socket.
-void onSignal(int)
+// Only async-signal-safe work here: the signal's number into the socket.
+void onSignal(int signalNumber)
 {
-    const char byte = 1;
+    const char byte = static_cast<char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(wakeFds[1], &byte, 1);
 }
 
@@ -34,8 +34,9 @@ InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent)
     notifier_ = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        [[maybe_unused]] const ssize_t read = ::read(wakeFds[0], bytes, sizeof bytes);
-        emit interrupted();
+        const ssize_t read = ::read(wakeFds[0], bytes, sizeof bytes);
+        if (read > 0)
+            emit interrupted(static_cast<unsigned char>(bytes[0]));
     });
     struct sigaction action
     {

@@ -17,7 +17,8 @@ public:
     ~InterruptWatcher() override;
 
 signals:
-    void interrupted();
+    // SIGINT or SIGTERM; the first of them when both came.
+    void interrupted(int signalNumber);
 
 private:
     QSocketNotifier* notifier_ = nullptr;

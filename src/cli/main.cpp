@@ -1,5 +1,6 @@
 // lumivor-cli: the Kestrin controller from the command line, for scripts and
 // production lines, on one port or several at once.
+#include "cli/report.h"
 #include "cli/request.h"
 #include "cli/run.h"
 #include "product.h"
@@ -15,10 +16,19 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(lumivor::product::versionText());
 
     using lumivor::cli::ExitCode;
-    const lumivor::cli::ParseOutcome parsed =
-        lumivor::cli::parseRequest(QCoreApplication::arguments().mid(1));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const lumivor::cli::ParseOutcome parsed = lumivor::cli::parseRequest(arguments);
     if (!parsed.request) {
-        std::fprintf(stderr, "lumivor-cli: %s\n", qPrintable(parsed.error));
+        // A script that asked for JSON gets JSON even for a command line that
+        // could not be read.
+        if (arguments.contains(QStringLiteral("--json")))
+            std::fputs(lumivor::cli::failureDocument(arguments.value(0), ExitCode::Usage,
+                                                     parsed.error)
+                           .toJson(QJsonDocument::Indented)
+                           .constData(),
+                       stdout);
+        else
+            std::fprintf(stderr, "lumivor-cli: %s\n", qPrintable(parsed.error));
         return int(ExitCode::Usage);
     }
     if (parsed.request->help) {

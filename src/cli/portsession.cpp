@@ -13,6 +13,7 @@
 #include "protocol/linkcommands.h"
 #include "protocol/memorycommands.h"
 #include "protocol/picture.h"
+#include "protocol/picturefile.h"
 #include "protocol/rates.h"
 
 namespace lumivor::cli {
@@ -34,8 +35,8 @@ link::Nanoseconds quietAfter(int bitsPerSecond)
 
 QString noAnswer(int rateIndex)
 {
-    return tr("no controller answered at %1 baud; check the cable, the controller's power and "
-              "its rate (--rate)")
+    return tr("nothing answered the identification query at %1 baud; check the cable, the "
+              "controller's power and its rate (--rate)")
         .arg(protocol::rates::rateText(rateIndex));
 }
 
@@ -54,7 +55,7 @@ QString portProblem(const link::SerialPortError& error)
 QByteArray pictureScreen(const QString& file)
 {
     return protocol::packCanvas(
-        protocol::canvasFromPicture(protocol::readPicture(file), Qt::white));
+        protocol::canvasFromPicture(protocol::readPicture(file).image, Qt::white));
 }
 
 link::QtSerialPort::Resolver resolverFor(const PortTarget& target, const link::ComPortTable& ports)
@@ -126,10 +127,22 @@ public:
         if (!change_->isRunning())
             report({ExitCode::PortError, tr("the rate could not be changed"), {}});
     }
+    // Once 0F nn has gone out the controller runs at the new rate whatever
+    // happens here: the result says at which rate it can be reached.
+    // The result goes first: the job's own end (a bare "cancelled") follows
+    // from cancel() at once and must not stand in for it.
     void cancel() override
     {
+        const bool switched = change_->rateCommandSent();
+        report({ExitCode::Cancelled,
+                switched ? tr("stopped after the rate command went out: the controller now runs "
+                              "at %1 baud; reach it with --rate %1")
+                               .arg(rateText_)
+                         : tr("stopped before the rate command went out: the controller still "
+                              "runs at its old rate"),
+                QJsonObject{{QStringLiteral("rateCommandSent"), switched},
+                            {QStringLiteral("rate"), switched ? rateText_.toInt() : 0}}});
         change_->cancel();
-        report({ExitCode::Cancelled, tr("cancelled"), {}});
     }
 
 private:
@@ -148,7 +161,7 @@ ExitCode flashExitCode(link::Job::Outcome outcome, link::FlashTrouble trouble)
 {
     switch (trouble) {
     case link::FlashTrouble::File:
-        return ExitCode::BadInput;
+        return ExitCode::CannotWrite;
     case link::FlashTrouble::Protocol:
         return ExitCode::ProtocolError;
     case link::FlashTrouble::Port:
@@ -190,7 +203,7 @@ public:
     {
         const link::FlashStart started = read_->start(file_);
         if (started.status == link::FlashStart::Status::FileRefused)
-            emit finished({ExitCode::BadInput, started.reason, {}});
+            emit finished({ExitCode::CannotWrite, started.reason + tr(" Nothing was read."), {}});
         else if (!started.started())
             emit finished({ExitCode::PortError, tr("the port is not free"), {}});
     }
@@ -242,7 +255,9 @@ public:
         else if (!started.started())
             emit finished({ExitCode::PortError, tr("the port is not free"), {}});
     }
-    void cancel() override { write_->cancel(); }
+    // The controller leaves its flash write only after 2 s without a byte:
+    // the session waits that out, so the next command is not taken as data.
+    void cancel() override { write_->stopAndWaitOut(); }
     qint64 totalBytes() const override { return protocol::flashImageBytes + 2; }
 
 private:
@@ -300,6 +315,8 @@ PortSession::PortSession(const Request& request, const PortTarget& target,
 {
     result_.port = target;
     result_.device = target.number > 0 ? ports.devicePath(target.number) : target.devicePath;
+    if (target.number == 0)
+        port_.setPathName(target.devicePath);
     settle_ = clock.createTimer(this);
     settle_->setInterval(std::chrono::milliseconds(settleStepMs));
     connect(settle_, &link::ClockTimer::timeout, this, &PortSession::settleStep);
@@ -329,7 +346,11 @@ void PortSession::cancel()
         action_->cancel();
         return;
     }
-    finish({ExitCode::Cancelled, tr("cancelled"), {}});
+    finish({ExitCode::Cancelled,
+            link_.state() == link::LinkState::Connected
+                ? tr("stopped after the controller was found, before the command was sent")
+                : tr("stopped before a controller was found; nothing was sent"),
+            {}});
 }
 
 // The detection found a controller (the first time; a baud-rate change
@@ -380,13 +401,17 @@ void PortSession::settleStep()
 void PortSession::act()
 {
     if (request_.command == Command::Identify) {
-        const std::optional<int> contrast = protocol::reportedContrast(reply_);
+        // Only a reply with "!" carries the controller's settings, as at Connect.
+        const std::optional<int> contrast = protocol::carriesSettings(reply_)
+                                                ? protocol::reportedContrast(reply_)
+                                                : std::nullopt;
         QJsonObject details{{QStringLiteral("reply"), reply_}};
         details.insert(QStringLiteral("contrast"),
                        contrast ? QJsonValue(*contrast) : QJsonValue(QJsonValue::Null));
         finish({ExitCode::Success,
                 tr("controller found: \"%1\"%2")
-                    .arg(reply_, contrast ? tr(", contrast %1").arg(*contrast) : QString()),
+                    .arg(escapedText(reply_),
+                         contrast ? tr(", contrast %1").arg(*contrast) : QString()),
                 details});
         return;
     }

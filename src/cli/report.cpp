@@ -45,8 +45,14 @@ QString outcomeWord(ExitCode code)
         return tr("time-out");
     case ExitCode::ProtocolError:
         return tr("protocol error");
+    case ExitCode::CannotWrite:
+        return tr("cannot write");
+    case ExitCode::Declined:
+        return tr("declined");
     case ExitCode::Cancelled:
         return tr("cancelled");
+    case ExitCode::Terminated:
+        return tr("terminated");
     }
     return {};
 }
@@ -79,6 +85,15 @@ QJsonDocument resultDocument(const QString& command, const QList<PortResult>& re
                                      {QStringLiteral("ports"), ports}});
 }
 
+QJsonDocument failureDocument(const QString& command, ExitCode exitCode, const QString& error)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("command"), command},
+                                     {QStringLiteral("exitCode"), int(exitCode)},
+                                     {QStringLiteral("outcome"), outcomeWord(exitCode)},
+                                     {QStringLiteral("error"), error},
+                                     {QStringLiteral("ports"), QJsonArray()}});
+}
+
 ExitCode overallExitCode(const QList<PortResult>& results)
 {
     for (const PortResult& result : results)
@@ -90,14 +105,34 @@ ExitCode overallExitCode(const QList<PortResult>& results)
 QString portTable(const link::ComPortTable& ports)
 {
     QString table = tr("Port   Device                           Found as\n");
-    for (int number : ports.presentNumbers())
-        table += QStringLiteral("COM%1  %2 %3\n")
+    for (int number : ports.presentNumbers()) {
+        const QString problem = ports.problem(number);
+        table += QStringLiteral("COM%1  %2 %3%4\n")
                      .arg(number, -2)
                      .arg(ports.devicePath(number), -32)
-                     .arg(originText(ports.origin(number)));
+                     .arg(originText(ports.origin(number)),
+                          problem.isEmpty() ? QString() : tr(" (cannot be opened)"));
+    }
     if (ports.presentNumbers().isEmpty())
         table += tr("(no serial ports found)\n");
     return table;
+}
+
+QJsonDocument portDocument(const link::ComPortTable& ports)
+{
+    QJsonArray list;
+    for (int number : ports.presentNumbers()) {
+        QJsonObject entry{{QStringLiteral("port"), QStringLiteral("COM%1").arg(number)},
+                          {QStringLiteral("number"), number},
+                          {QStringLiteral("device"), ports.devicePath(number)},
+                          {QStringLiteral("foundAs"), originText(ports.origin(number))}};
+        if (const QString problem = ports.problem(number); !problem.isEmpty())
+            entry.insert(QStringLiteral("problem"), problem);
+        list.append(entry);
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("command"), QStringLiteral("ports")},
+                                     {QStringLiteral("exitCode"), 0},
+                                     {QStringLiteral("ports"), list}});
 }
 
 } // namespace lumivor::cli

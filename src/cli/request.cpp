@@ -290,7 +290,8 @@ Commands:
   picture FILE           convert a picture (BMP, JPEG, PNG, ...) as the console
                          does and upload it, paced at line speed
   flash-save FILE        copy the controller's flash into FILE (.fls); the file
-                         is written as FILE.part and renamed only when complete;
+                         is written as FILE.part and renamed only when complete
+                         (a link is written through; the file keeps its mode);
                          with several ports put {port} in the name
   flash-load FILE        write FILE into the controller's flash; the file is
                          checked completely first; asks on a terminal (--yes)
@@ -313,12 +314,15 @@ Exit status (several ports: 0 when all succeeded, else the first failure's):
   3    no answer: no controller answered
   4    port error: cannot open the port (missing, in use, no permission), or it
        failed while in use
-  5    bad input: a picture or flash file that cannot be used, or a file that
-       cannot be written
+  5    bad input: a picture or flash file that cannot be used
   6    time-out: the controller stopped answering during a transfer
   7    protocol error: the controller sent something a transfer cannot use
+  8    cannot write: the file to save cannot be written (no name, a folder, a
+       missing or read-only folder, no room left on the disk)
+  9    declined: the answer to the flash-load question was no; nothing was sent
   130  cancelled by Ctrl-C (a flash file being saved is left as FILE.part;
        FILE itself is untouched)
+  143  stopped by SIGTERM, as Ctrl-C stops it
 )");
 }
 

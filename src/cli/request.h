@@ -16,10 +16,13 @@ enum class ExitCode : int {
     Usage = 2,     // the command line cannot be carried out
     NoAnswer = 3,  // no controller answered (detection, ID query, new rate)
     PortError = 4, // the port could not be opened, or failed while in use
-    BadInput = 5, // a picture or flash file that cannot be used, or a target that cannot be written
-    TimedOut = 6, // the controller stopped answering during a transfer
+    BadInput = 5,      // a picture or flash file that cannot be used
+    TimedOut = 6,      // the controller stopped answering during a transfer
     ProtocolError = 7, // the controller sent something a transfer cannot use
+    CannotWrite = 8,   // a file that cannot be written: no name, a folder, no room, no permission
+    Declined = 9,      // the operator answered no to the question: nothing was done
     Cancelled = 130,   // Ctrl-C (the shell's code for SIGINT)
+    Terminated = 143,  // SIGTERM (the shell's code for it)
 };
 
 enum class Command {

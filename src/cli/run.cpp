@@ -7,8 +7,10 @@
 #include "cli/texts.h"
 #include "link/comports.h"
 #include "link/flashfile.h"
+#include "link/partfile.h"
 #include "protocol/flashimage.h"
 #include "protocol/picture.h"
+#include "protocol/picturefile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -54,6 +57,21 @@ void printResults(const Request& request, const QList<PortResult>& results, Exit
         std::fprintf(out, "%s\n", qPrintable(resultLine(result)));
 }
 
+// Why nothing could be done, as a sentence on the error stream or, for
+// --json, as a document on the output.
+ExitCode refuse(const Request& request, ExitCode code, const QString& why, std::FILE* out,
+                std::FILE* err)
+{
+    if (request.json)
+        std::fputs(failureDocument(commandName(QCoreApplication::arguments()), code, why)
+                       .toJson(QJsonDocument::Indented)
+                       .constData(),
+                   out);
+    else
+        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(why));
+    return code;
+}
+
 // Two names for one device (COM1 and the path it links to) would make the
 // second session find the port in use by the first.
 QString sameDeviceTwice(const QList<PortTarget>& targets, const link::ComPortTable& ports)
@@ -72,17 +90,32 @@ QString sameDeviceTwice(const QList<PortTarget>& targets, const link::ComPortTab
     return {};
 }
 
-// Input files are checked before any port is opened, so nothing reaches a
-// controller from a file that cannot be used.
-QString unusableInput(const Request& request)
+struct Refusal
 {
-    if (request.command == Command::Picture && protocol::readPicture(request.file).isNull())
-        return tr("%1 cannot be read as a picture").arg(request.file);
+    ExitCode code = ExitCode::Success;
+    QString why;
+};
+
+// Files are checked before any port is opened, so nothing reaches a
+// controller from a file that cannot be used, and no backup is read into a
+// file that can never be written.
+Refusal unusableFile(const Request& request)
+{
+    if (request.command == Command::Picture) {
+        const protocol::PictureRead picture = protocol::readPicture(request.file);
+        if (!picture.ok())
+            return {ExitCode::BadInput, picture.problem};
+    }
     if (request.command == Command::FlashLoad) {
         const protocol::FlashConversion image = link::FlashImageFile(request.file).load();
         if (!image.ok())
-            return link::flashFileRefusedText(request.file, image.reason())
-                .replace(QLatin1Char('\n'), QLatin1Char(' '));
+            return {ExitCode::BadInput, link::flashFileRefusedText(request.file, image.reason())
+                                            .replace(QLatin1Char('\n'), QLatin1Char(' '))};
+    }
+    if (request.command == Command::FlashSave) {
+        for (const PortTarget& port : request.ports)
+            if (const auto why = link::unwritableTarget(request.fileFor(port)))
+                return {ExitCode::CannotWrite, *why + tr(" Nothing was read.")};
     }
     return {};
 }
@@ -108,28 +141,41 @@ bool confirmedFlashLoad(const Request& request, std::FILE* err)
     return word == QStringLiteral("y") || word == QStringLiteral("yes");
 }
 
+// A run stopped by SIGTERM says so in its status (143), not as Ctrl-C (130).
+void markStoppedBy(int signalNumber, QList<PortResult>& results)
+{
+#ifdef Q_OS_UNIX
+    if (signalNumber != SIGTERM)
+        return;
+    for (PortResult& result : results)
+        if (result.code == ExitCode::Cancelled)
+            result.code = ExitCode::Terminated;
+#else
+    Q_UNUSED(signalNumber);
+    Q_UNUSED(results);
+#endif
+}
+
 } // namespace
 
 ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
 {
     const link::ComPortTable ports = link::ComPortTable::probe();
     if (request.command == Command::Ports) {
-        std::fputs(qPrintable(portTable(ports)), out);
+        if (request.json)
+            std::fputs(portDocument(ports).toJson(QJsonDocument::Indented).constData(), out);
+        else
+            std::fputs(qPrintable(portTable(ports)), out);
         return ExitCode::Success;
     }
 
-    if (const QString error = sameDeviceTwice(request.ports, ports); !error.isEmpty()) {
-        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(error));
-        return ExitCode::Usage;
-    }
-    if (const QString error = unusableInput(request); !error.isEmpty()) {
-        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(error));
-        return ExitCode::BadInput;
-    }
-    if (!confirmedFlashLoad(request, err)) {
-        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(tr("nothing was written")));
-        return ExitCode::Cancelled;
-    }
+    if (const QString error = sameDeviceTwice(request.ports, ports); !error.isEmpty())
+        return refuse(request, ExitCode::Usage, error, out, err);
+    if (const Refusal refusal = unusableFile(request); refusal.code != ExitCode::Success)
+        return refuse(request, refusal.code, refusal.why, out, err);
+    if (!confirmedFlashLoad(request, err))
+        return refuse(request, ExitCode::Declined,
+                      tr("the flash memory was not written: the answer was no"), out, err);
 
     link::SystemClock clock;
     std::vector<std::unique_ptr<PortSession>> sessions;
@@ -161,10 +207,14 @@ ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
                          });
     }
     InterruptWatcher interrupt;
-    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &interrupt, [&sessions] {
-        for (const auto& session : sessions)
-            session->cancel();
-    });
+    int stoppedBy = 0;
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &interrupt,
+                     [&sessions, &stoppedBy](int signalNumber) {
+                         if (stoppedBy == 0)
+                             stoppedBy = signalNumber;
+                         for (const auto& session : sessions)
+                             session->cancel();
+                     });
     for (const auto& session : sessions)
         session->start();
     if (running > 0)
@@ -175,6 +225,7 @@ ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
     QList<PortResult> results;
     for (const auto& session : sessions)
         results.append(session->result());
+    markStoppedBy(stoppedBy, results);
     const ExitCode code = overallExitCode(results);
     printResults(request, results, code, out);
     return code;

@@ -279,7 +279,24 @@ void FlashWrite::step()
     case Phase::Sending:
         sendDueBytes();
         break;
+    case Phase::WaitingOut:
+        end(Outcome::Cancelled);
+        break;
     }
+}
+
+void FlashWrite::stopAndWaitOut()
+{
+    if (!isRunning())
+        return;
+    if (phase_ == Phase::Starting || phase_ == Phase::WaitingOut) {
+        cancel();
+        return;
+    }
+    phase_ = Phase::WaitingOut;
+    // What is still in flight leaves within the pacing lead; the controller's
+    // silence counts from its last byte.
+    step_->startAt(clock().now() + flashPacingLead + controllerWriteTimeout);
 }
 
 void FlashWrite::sendWriteCommand()
@@ -348,15 +365,21 @@ void FlashWrite::sendDueBytes()
     const Nanoseconds now = clock().now();
     const qint64 blockStart = qint64(block_) * flashBlockBytes;
     const int before = sentInBlock_;
-    while (sentInBlock_ < flashBlockBytes &&
-           blockStarted_ + lineTime(sentInBlock_, rate) <= now + flashPacingLead) {
-        const QByteArray byte(1, image_.at(blockStart + sentInBlock_));
-        const WriteOutcome sent = lease().write(byte, OnFailure::Report);
+    int due = sentInBlock_;
+    while (due < flashBlockBytes && blockStarted_ + lineTime(due, rate) <= now + flashPacingLead)
+        ++due;
+    // One byte per write, or everything due in one write: the same bytes
+    // leave at the same moments either way.
+    const int perWrite = groupedWrites_ ? std::max(1, due - sentInBlock_) : 1;
+    while (sentInBlock_ < due) {
+        const int count = std::min(perWrite, due - sentInBlock_);
+        const WriteOutcome sent =
+            lease().write(image_.mid(blockStart + sentInBlock_, count), OnFailure::Report);
         if (!sent.done()) {
             failPort(sent.error);
             return;
         }
-        ++sentInBlock_;
+        sentInBlock_ += count;
     }
     if (sentInBlock_ != before) {
         emit fileOffsetReached(2 * (blockStart + sentInBlock_ - 1));

@@ -76,6 +76,12 @@ inline constexpr Nanoseconds flashWaitMargin = std::chrono::seconds(3);
 // line time of bytes, which is all that still goes out after a cancel.
 inline constexpr Nanoseconds flashPacingLead = std::chrono::milliseconds(3);
 
+// A controller whose flash write stops short stays inside it until it has
+// heard nothing for about 2 s, taking every byte meanwhile as flash data. A
+// write the operator cancels waits this long in silence, still holding the
+// link, before it ends.
+inline constexpr Nanoseconds controllerWriteTimeout = std::chrono::milliseconds(2500);
+
 // Copies the controller's flash into a sink: 29 01, then for each of the
 // 2048 blocks wait for its 480 characters, store them, and send 29 (after
 // the last block too). A block is exactly the next 480 characters: anything
@@ -128,6 +134,18 @@ public:
     explicit FlashWrite(LinkService& link, QObject* parent = nullptr);
 
     FlashStart start(FlashSource& source);
+    // The operator's Cancel: sends nothing more and ends Cancelled once the
+    // controller has left its flash write (controllerWriteTimeout of silence),
+    // so that the next command is not written into the flash. Before 29 02
+    // went out, and on a second call while waiting, it ends at once.
+    void stopAndWaitOut();
+    bool isWaitingOut() const { return isRunning() && phase_ == Phase::WaitingOut; }
+    // Each byte is its own write, as the console's operator manual has it;
+    // grouped, every byte that has fallen due at a tick goes out in one write.
+    // The line carries the same bytes at the same moments either way, with one
+    // system call per tick instead of per byte, which lets one machine drive
+    // many controllers at once (the command line).
+    void setGroupedWrites(bool grouped) { groupedWrites_ = grouped; }
     // Blocks sent completely so far, and image bytes sent so far.
     int blocksDone() const { return block_; }
     qint64 bytesSent() const;
@@ -140,7 +158,7 @@ signals:
     void fileOffsetReached(qint64 offset);
 
 private:
-    enum class Phase { Starting, AwaitingReady, Sending };
+    enum class Phase { Starting, AwaitingReady, Sending, WaitingOut };
 
     void step();
     void sendWriteCommand();
@@ -155,6 +173,7 @@ private:
     ClockTimer* step_ = nullptr;
     QByteArray image_;
     Phase phase_ = Phase::Starting;
+    bool groupedWrites_ = false;
     int block_ = 0;
     int sentInBlock_ = 0;
     Nanoseconds blockStarted_{0};

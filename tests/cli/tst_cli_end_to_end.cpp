@@ -129,7 +129,8 @@ private Q_SLOTS:
                  qPrintable(change.out));
         const CliRun oldRate = runCli({"identify", "-p", port}, own);
         QCOMPARE(oldRate.status, 3);
-        QVERIFY2(oldRate.out.contains("no answer: no controller answered at 9600 baud"),
+        QVERIFY2(oldRate.out.contains(
+                     "no answer: nothing answered the identification query at 9600 baud"),
                  qPrintable(oldRate.out));
 
         QTemporaryDir files;
@@ -142,8 +143,9 @@ private Q_SLOTS:
         QVERIFY2(sent.out.contains(": ok: picture sent"), qPrintable(sent.out + sent.err));
     }
 
-    // Nothing reaches a controller from a command line or a file that cannot be
-    // used: both are refused before any port opens, so there is no result line.
+    // Nothing reaches a controller from a command line, a file that cannot be
+    // used or a backup target that can never be written: each is refused before
+    // any port opens, so there is no result line; with --json the refusal is JSON.
     void refusedBeforeAnyPortOpens_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -153,10 +155,19 @@ private Q_SLOTS:
             << QStringList{"screen-save", "3"} << 2
             << "lumivor-cli: screens 1-5 hold the controller's fonts";
         QTest::newRow("a file that is no picture")
-            << QStringList{"picture", "notes.jpg"} << 5 << "notes.jpg cannot be read as a picture";
+            << QStringList{"picture", "notes.jpg"} << 5 << "notes.jpg is not a picture";
         QTest::newRow("a flash file that would not load")
             << QStringList{"flash-load", "short.fls", "--yes"} << 5
             << "short.fls cannot be loaded into the controller";
+        QTest::newRow("a backup into a folder")
+            << QStringList{"flash-save", "."} << 8 << "is a folder, not a file. Nothing was read.";
+        QTest::newRow("a backup into no folder") << QStringList{"flash-save", "none/backup.fls"}
+                                                 << 8 << "none does not exist. Nothing was read.";
+        QTest::newRow("a backup with no name")
+            << QStringList{"flash-save", ""} << 8 << "No file name was given. Nothing was read.";
+        QTest::newRow("a wrong command line, as JSON")
+            << QStringList{"screen-save", "3", "--json"} << 2
+            << "screens 1-5 hold the controller's fonts";
     }
 
     void refusedBeforeAnyPortOpens()
@@ -169,16 +180,35 @@ private Q_SLOTS:
         QVERIFY(writeFile(dir.filePath("short.fls"), QByteArray(1000, 'f')));
         for (QString& argument : arguments)
             argument = argument.contains(u'.') ? dir.filePath(argument) : argument;
+        const bool json = arguments.contains("--json");
         const CliRun run = runCli(arguments << QStringLiteral("-p") << com(), *sim);
         QCOMPARE(run.status, status);
+        if (json) {
+            const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8()).object();
+            QCOMPARE(document.value("exitCode").toInt(), status);
+            QVERIFY2(document.value("error").toString().contains(reason), qPrintable(run.out));
+            return;
+        }
         QVERIFY(run.out.isEmpty());
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
     }
 
-    // Ctrl-C stops a backup as the console's Cancel does: the blocks so far stay
-    // in the .part file and a good backup of the same name is not touched.
+    // Ctrl-C or SIGTERM stops a backup as the console's Cancel does: the blocks so
+    // far stay in the .part file and a good backup of the same name is not touched.
+    void ctrlCDuringABackupLeavesTheTargetUntouched_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<int>("status"); // the shell's code for each
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << ": cancelled: ";
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143 << ": terminated: ";
+    }
+
     void ctrlCDuringABackupLeavesTheTargetUntouched()
     {
+        QFETCH(int, signalNumber);
+        QFETCH(int, status);
+        QFETCH(QString, outcome);
         SimProcess slow({"--line-timing"}); // a real line's pace: half a second per block at 9600
         QTemporaryDir dir;
         const QString target = dir.filePath("good.fls");
@@ -187,18 +217,20 @@ private Q_SLOTS:
             runCli({"flash-save", target, "-p", QString::number(slow.comNumber())}, slow,
                    [&](QProcess& cli) {
                        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target + ".part").size() >= 480, 20000);
-                       ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+                       ::kill(static_cast<pid_t>(cli.processId()), signalNumber);
                    });
-        QCOMPARE(run.status, 130);
-        QVERIFY2(run.out.contains(": cancelled: ") && run.out.contains(target + ".part"),
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.out.contains(outcome) && run.out.contains(target + ".part") &&
+                     !run.out.contains("cancelled: cancelled"),
                  qPrintable(run.out));
         QCOMPARE(fileContents(target), QByteArray(983040, 'a'));
         QVERIFY(QFileInfo(target + ".part").size() % 480 == 0);
     }
 
     // The system refuses to let the .part grow beyond ten blocks (as a full
-    // disk would): the backup ends as bad output, not as the controller's fault.
-    void aBackupThatCannotBeWrittenIsBadInput()
+    // disk would): the backup ends as a file that cannot be written, with the
+    // system's own reason, not as the controller's fault.
+    void aBackupThatCannotBeWrittenSaysWhy()
     {
         SimProcess own;
         QTemporaryDir dir;
@@ -209,8 +241,9 @@ private Q_SLOTS:
                 const rlimit limit{10 * 480, 10 * 480};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             });
-        QCOMPARE(run.status, 5);
-        QVERIFY2(run.out.contains(": bad input: ") && run.out.contains(target + ".part"),
+        QCOMPARE(run.status, 8);
+        QVERIFY2(run.out.contains(": cannot write: ") && run.out.contains(target + ".part") &&
+                     run.out.contains("File too large"),
                  qPrintable(run.out));
         QVERIFY(!QFile::exists(target));
     }

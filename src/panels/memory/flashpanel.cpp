@@ -181,10 +181,15 @@ void FlashPanel::backToRest()
     context_.link.monitor().startPolling();
 }
 
+// A write the operator stops waits until the controller has left its flash
+// write, so the next command does not become flash data; a second Cancel
+// stops it at once.
 void FlashPanel::cancelRunning()
 {
     read_->cancel();
-    write_->cancel();
+    write_->stopAndWaitOut();
+    if (write_->isWaitingOut())
+        context_.progress.setProgressText(tr(" Stopping..."));
 }
 
 } // namespace lumivor::panels
