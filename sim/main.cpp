@@ -70,6 +70,26 @@ bool displayAvailable(int argc, char** argv)
            hasArgument(argc, argv, {"-platform", "--platform"});
 }
 
+constexpr const char* kNoDisplayText =
+    "kestrin-sim: no graphical display is available here; run it with --headless, or under a "
+    "virtual display: xvfb-run -a kestrin-sim\n";
+
+// A display variable that names no reachable display makes Qt print its platform-plugin
+// warnings and abort: while the application starts, those become the one sentence above.
+QtMessageHandler qtHandler = nullptr;
+
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg && message.contains(QLatin1String("platform plugin"))) {
+        std::fputs(kNoDisplayText, stderr);
+        std::_Exit(kNoDisplayExitCode);
+    }
+    if (type != QtFatalMsg && context.category &&
+        QLatin1String(context.category).startsWith(QLatin1String("qt.qpa")))
+        return;
+    qtHandler(type, context, message);
+}
+
 std::optional<int> parseNumber(const QString& text, int low, int high)
 {
     bool ok = false;
@@ -164,10 +184,11 @@ int main(int argc, char** argv)
         // Bad options still get their own message first.
         QCoreApplication app(argc, argv);
         parseOptions(app);
-        std::fprintf(stderr, "kestrin-sim: no graphical display is available here; run it with "
-                             "--headless, or under a virtual display: xvfb-run -a kestrin-sim\n");
+        std::fputs(kNoDisplayText, stderr);
         return kNoDisplayExitCode;
     }
+    qtHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
     return run(app);
 }

@@ -82,7 +82,7 @@ AboutWindow::AboutWindow(SystemLookup& lookup, DesktopLauncher& launcher, link::
     layout->addLayout(bottom);
 }
 
-// The project's address, underlined in the link colour with the hand
+// The project's address, underlined in the system highlight colour with the hand
 // cursor; a click opens it in the browser.
 QLabel* AboutWindow::buildWebAddress()
 {
@@ -92,7 +92,7 @@ QLabel* AboutWindow::buildWebAddress()
     font.setPointSizeF(9.75);
     label->setFont(font);
     QPalette colours = label->palette();
-    colours.setColor(QPalette::WindowText, colours.color(QPalette::Link));
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::Highlight));
     label->setPalette(colours);
     label->setCursor(Qt::PointingHandCursor);
     label->installEventFilter(this);

@@ -10,6 +10,7 @@
 #include <QSettings>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -32,6 +33,28 @@ bool displayAvailable(int argc, char** argv)
 #endif
 }
 
+constexpr const char* noDisplayText =
+    "Lumivor needs a graphical display and none is available here; run it under a virtual "
+    "display instead: xvfb-run -a ./run\n";
+
+// A display variable that names no reachable display makes Qt print its
+// platform-plugin warnings and abort. While the application starts, those
+// messages are held back and the abort becomes the one sentence above.
+QtMessageHandler qtHandler = nullptr;
+
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const bool platform =
+        context.category && QLatin1String(context.category).startsWith(QLatin1String("qt.qpa"));
+    if (type == QtFatalMsg && message.contains(QLatin1String("platform plugin"))) {
+        std::fputs(noDisplayText, stderr);
+        std::_Exit(2);
+    }
+    if (platform && type != QtFatalMsg)
+        return;
+    qtHandler(type, context, message);
+}
+
 // The window opens where the operator left it, converting pictures as it
 // did; see MainWindow::savePreferences for what is kept and what is not.
 void keepPreferences(lumivor::app::MainWindow& window)
@@ -48,12 +71,12 @@ void keepPreferences(lumivor::app::MainWindow& window)
 int main(int argc, char** argv)
 {
     if (!displayAvailable(argc, argv)) {
-        std::fputs("Lumivor needs a graphical display and none is available here; "
-                   "run it under a virtual display instead: xvfb-run -a ./run\n",
-                   stderr);
+        std::fputs(noDisplayText, stderr);
         return 2;
     }
+    qtHandler = qInstallMessageHandler(startupMessages);
     QApplication application(argc, argv);
+    qInstallMessageHandler(qtHandler);
     QApplication::setOrganizationName(QStringLiteral("Lumivor"));
     QApplication::setApplicationName(QStringLiteral("Lumivor"));
     QApplication::setApplicationVersion(lumivor::product::versionText());

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
@@ -52,6 +53,35 @@ QTabWidget* makeTabs(const char* name)
     auto* tabs = new QTabWidget;
     tabs->setObjectName(QString::fromLatin1(name));
     return tabs;
+}
+
+// A tab page in a scroll area of its own: however small the window is made
+// (a window manager need not keep to the window's minimum size), each page
+// keeps the room its frames ask for and scrolls instead of squeezing them
+// into one another.
+// It asks for its page's whole preferred size, so the window opens where no
+// page needs to scroll (as far as the screen allows).
+class PageScrollArea final : public QScrollArea
+{
+public:
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame, frame);
+    }
+};
+
+QWidget* scrollable(QWidget* page)
+{
+    auto* area = new PageScrollArea;
+    area->setObjectName(page->objectName().isEmpty() ? QString()
+                                                     : page->objectName() + QStringLiteral("Scroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(page);
+    area->viewport()->setAutoFillBackground(false);
+    page->setAutoFillBackground(false);
+    return area;
 }
 
 // A page whose frames stack from the top, the rest of the height left free.
@@ -92,7 +122,7 @@ MainWindow::MainWindow(link::SerialPort& port, link::Dialogs& dialogs, link::Com
     buildTrafficView(clock);
     buildMenu();
     auto* tabs = makeTabs("SSTab1");
-    tabs->addTab(buildSettingsTab(), tr("Settings"));
+    tabs->addTab(scrollable(buildSettingsTab()), tr("Settings"));
     tabs->addTab(buildModesTab(), tr("Modes"));
     tabs->addTab(buildUtilitiesTab(), tr("Utilities"));
     setCentralWidget(tabs);
@@ -240,9 +270,9 @@ QWidget* MainWindow::buildSettingsTab()
 QWidget* MainWindow::buildModesTab()
 {
     auto* tabs = makeTabs("SSTab2");
-    tabs->addTab(new panels::TextEntryPanel({*link_, dialogs_, *this}), tr("Text"));
-    tabs->addTab(buildGraphicTab(), tr("Graphic"));
-    tabs->addTab(buildCoordinatesTab(), tr("Coordinates"));
+    tabs->addTab(scrollable(new panels::TextEntryPanel({*link_, dialogs_, *this})), tr("Text"));
+    tabs->addTab(scrollable(buildGraphicTab()), tr("Graphic"));
+    tabs->addTab(scrollable(buildCoordinatesTab()), tr("Coordinates"));
     return tabs;
 }
 
@@ -270,8 +300,8 @@ QWidget* MainWindow::buildCoordinatesTab()
 QWidget* MainWindow::buildUtilitiesTab()
 {
     auto* tabs = makeTabs("SSTab3");
-    tabs->addTab(buildTouchAnimationTab(), tr("Touch Screen/Animation"));
-    tabs->addTab(buildDisplayTab(), tr("Display"));
+    tabs->addTab(scrollable(buildTouchAnimationTab()), tr("Touch Screen/Animation"));
+    tabs->addTab(scrollable(buildDisplayTab()), tr("Display"));
     return tabs;
 }
 

@@ -35,13 +35,22 @@ void BaudRateChange::run(const QString& rateText)
     // A typed text that is none of the nine rates forms no command byte.
     const std::optional<int> index = protocol::rates::indexOfRateText(rateText.trimmed());
     const auto rate = index ? protocol::RateIndex::from(*index) : std::nullopt;
-    if (!rate || !begin())
+    if (!rate) {
+        dialogs_.message(tr("%1 is not a rate the controller knows; choose one of %2.")
+                             .arg(rateText.trimmed(),
+                                  protocol::rates::rateTexts().join(QStringLiteral(", "))),
+                         tr("Attention"), Dialogs::Icon::Exclamation, Dialogs::Buttons::Ok);
+        return;
+    }
+    if (!begin())
         return;
     newRateIndex_ = rate->value();
+    commandSent_ = false;
     if (!lease().write(protocol::baudRate(*rate), OnFailure::DropLink).done()) {
         end(Outcome::Failed);
         return;
     }
+    commandSent_ = true;
     // The command must leave at the old rate: closing the port restores its
     // old line settings at once, so wait for the line; closing drains first.
     drained_->start(lineTime(2, link().bitsPerSecond()) + milliseconds(drainMarginMs));

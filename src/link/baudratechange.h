@@ -32,6 +32,9 @@ public:
 
     // Click of "OK" in "Change Baud Rate", with the text of the rate list.
     void run(const QString& rateText);
+    // Whether 0F nn has gone out in this run: from then on the controller
+    // runs at the new rate, whatever happens to the job.
+    bool rateCommandSent() const { return commandSent_; }
 
 private:
     void closeAtOldRate();
@@ -44,6 +47,7 @@ private:
     ClockTimer* drained_ = nullptr;
     ClockTimer* switched_ = nullptr;
     int newRateIndex_ = -1;
+    bool commandSent_ = false;
 };
 
 } // namespace lumivor::link

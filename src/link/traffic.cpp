@@ -31,8 +31,10 @@ QString TrafficLog::line(const TrafficRecord& record)
         const auto code = static_cast<unsigned char>(byte);
         printable += (code >= 0x20 && code < 0x7f) ? QChar(code) : QChar(u'.');
     }
+    if (record.direction == TrafficRecord::Direction::Opened)
+        return QStringLiteral("%1 ms  --  opened %2").arg(ms, 12, 'f', 3).arg(printable);
     const bool sent = record.direction == TrafficRecord::Direction::Sent;
-    return QStringLiteral("%1  %2  %3  |%4|")
+    return QStringLiteral("%1 ms  %2  %3  |%4|")
         .arg(ms, 12, 'f', 3)
         .arg(sent ? QStringLiteral("TX") : QStringLiteral("RX"))
         .arg(QString::fromLatin1(record.bytes.toHex(' ').toUpper()), printable);
@@ -45,8 +47,12 @@ PortTap::PortTap(SerialPort& port, Clock& clock, TrafficLog& log)
 void PortTap::setPortOpen(bool open)
 {
     port_.setPortOpen(open);
-    if (open)
-        openedAt_ = clock_.now(); // times count from the connect
+    if (!open)
+        return;
+    if (!firstOpenedAt_)
+        firstOpenedAt_ = clock_.now(); // times count from the first connect
+    record(TrafficRecord::Direction::Opened,
+           QStringLiteral("COM%1 %2").arg(port_.commPort()).arg(port_.settings()).toLatin1());
 }
 
 void PortTap::output(const QByteArray& bytes)
@@ -65,7 +71,7 @@ QByteArray PortTap::input()
 
 void PortTap::record(TrafficRecord::Direction direction, const QByteArray& bytes)
 {
-    log_.append({clock_.now() - openedAt_, direction, bytes, 0});
+    log_.append({clock_.now() - firstOpenedAt_.value_or(clock_.now()), direction, bytes, 0});
 }
 
 } // namespace lumivor::link

@@ -8,15 +8,18 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 
 namespace lumivor::link {
 
 // One write or one read chunk as it passed the port.
 struct TrafficRecord
 {
-    enum class Direction { Sent, Received };
+    // Opened marks each opening of the port, with its name and settings as
+    // the bytes, so a list that spans a reconnect explains itself.
+    enum class Direction { Sent, Received, Opened };
 
-    Nanoseconds at{0}; // since the port was opened
+    Nanoseconds at{0}; // since the port was first opened
     Direction direction = Direction::Sent;
     QByteArray bytes;
     quint64 serial = 0; // counts every record since start, dropped ones too
@@ -48,7 +51,8 @@ public:
     // The record with this serial, or nullptr when it is gone or yet to come.
     const TrafficRecord* find(quint64 serial) const;
 
-    // One line of a log: "   12.345  TX  1E 00 00 00 EF 3F  |......?|".
+    // One line of a log: "   12.345 ms  TX  1E 00 00 00 EF 3F  |......?|",
+    // or "  512.000 ms  --  opened COM1 9600,N,8,1".
     static QString line(const TrafficRecord& record);
 
 private:
@@ -58,8 +62,9 @@ private:
 };
 
 // A tap on the port seam: passes every call through to the real port and
-// records every write and every non-empty read, with the time since the
-// port was opened. What the traffic view shows is therefore what really
+// records every write and every non-empty read, and each opening of the port,
+// with the time since the port was first opened (times never run backwards
+// across a reconnect). What the traffic view shows is therefore what really
 // went through the port, whichever part of the console caused it. A record
 // shares the bytes of the chunk (no copy), so the tap costs next to nothing
 // even during a flash transfer.
@@ -93,7 +98,7 @@ private:
     SerialPort& port_;
     Clock& clock_;
     TrafficLog& log_;
-    Nanoseconds openedAt_{0};
+    std::optional<Nanoseconds> firstOpenedAt_;
 };
 
 } // namespace lumivor::link

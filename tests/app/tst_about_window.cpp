@@ -85,7 +85,10 @@ private Q_SLOTS:
         for (const int key : {0, int(Qt::Key_Return), int(Qt::Key_Escape)}) { // 0: click OK
             const QPointer<QDialog> window = new about::AboutWindow(lookup, launcher, dialogs);
             window->show();
-            QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("Label5")), Qt::LeftButton);
+            QLabel* address = window->findChild<QLabel*>(QStringLiteral("Label5"));
+            QCOMPARE(address->palette().color(QPalette::WindowText),
+                     address->palette().color(QPalette::Highlight)); // not the link colour
+            QTest::mouseClick(address, Qt::LeftButton);
             if (key == 0)
                 QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdOK")),
                                   Qt::LeftButton);

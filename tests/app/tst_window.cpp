@@ -1,7 +1,7 @@
 // The window as a whole: what it keeps between runs (the picture conversion)
 // and what it does not (the port and the rate start as defined; unusable
-// values fall back); and the room every frame gets at 100 % and, run again
-// as tst_window_layout_200, at 200 %.
+// values fall back); and the room every frame gets at 100 % and 200 %, and
+// in a window shrunk to 600 x 400.
 #include "testsuite.h"
 #include "windowfixture.h"
 
@@ -52,35 +52,74 @@ private Q_SLOTS:
 
 LUMIVOR_TEST(PreferencesTest)
 
-// Every frame on every tab has at least the room its contents ask for, and
-// the window opens at a size a full-HD screen at 200 % still holds.
+namespace {
+
+// The frames on the shown tab page that are squeezed, or whose controls overlap.
+QStringList crampedFrames(QWidget* page, QWidget* window)
+{
+    QStringList cramped;
+    for (QGroupBox* frame : page->findChildren<QGroupBox*>()) {
+        if (!frame->isVisibleTo(window))
+            continue;
+        const QSize needed = frame->minimumSizeHint();
+        if (frame->width() < needed.width() || frame->height() < needed.height())
+            cramped << frame->objectName();
+        QList<QWidget*> controls;
+        for (QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->isVisibleTo(window) && !child->geometry().isEmpty())
+                controls << child;
+        for (int i = 0; i < controls.size(); ++i)
+            for (int j = i + 1; j < controls.size(); ++j)
+                if (controls[i]->geometry().intersects(controls[j]->geometry()))
+                    cramped << frame->objectName() + ':' + controls[i]->objectName() + '/' +
+                                   controls[j]->objectName();
+    }
+    return cramped;
+}
+
+} // namespace
+
+// Every frame on every tab has at least the room its contents ask for, and no
+// two controls in a frame overlap: as the window opens (at a size a full-HD
+// screen at 200 % still holds) and shrunk to 600 x 400, where the tab pages
+// scroll instead of squeezing.
 class WindowLayoutTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void everyFrameFitsItsContents_data()
+    {
+        QTest::addColumn<QSize>("size"); // empty: as it opens
+        QTest::newRow("as opened") << QSize();
+        QTest::newRow("600 x 400") << QSize(600, 400);
+    }
+
     void everyFrameFitsItsContents()
     {
+        QFETCH(QSize, size);
         WindowFixture f;
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-        QStringList clipped;
+        if (size.isValid()) {
+            f.window->resize(size);
+            QApplication::processEvents();
+            QVERIFY(f.window->width() <= 600 && f.window->height() <= 400);
+        }
+        QStringList cramped;
         for (QTabWidget* tabs : f.window->findChildren<QTabWidget*>()) {
             for (int page = 0; page < tabs->count(); ++page) {
                 tabs->setCurrentIndex(page);
                 QApplication::processEvents();
-                for (QGroupBox* frame : tabs->widget(page)->findChildren<QGroupBox*>()) {
-                    const QSize needed = frame->minimumSizeHint();
-                    if (frame->isVisibleTo(f.window.get()) &&
-                        (frame->width() < needed.width() || frame->height() < needed.height()))
-                        clipped << frame->objectName();
-                }
+                cramped << crampedFrames(tabs->widget(page), f.window.get());
             }
         }
-        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u' ')));
+        QVERIFY2(cramped.isEmpty(), qPrintable(cramped.join(u' ')));
+        if (size.isValid())
+            return;
         // 960 x 540 in the window's own units is a full-HD screen at 200 %.
-        const QSize size = f.window->size();
-        QVERIFY(size.expandedTo(f.window->minimumSizeHint()) == size);
-        QVERIFY(size.width() <= 960 && size.height() <= 540);
+        const QSize opened = f.window->size();
+        QVERIFY(opened.expandedTo(f.window->minimumSizeHint()) == opened);
+        QVERIFY(opened.width() <= 960 && opened.height() <= 540);
     }
 
     // The same on a 200 % desktop. Qt takes its scale factor once, at start-up,
