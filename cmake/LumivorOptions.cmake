@@ -6,6 +6,17 @@ target_compile_options(lumivor_options INTERFACE -Wall -Wextra -Wpedantic)
 target_compile_definitions(lumivor_options INTERFACE QT_NO_FOREACH)
 
 option(LUMIVOR_SANITIZE "Build the project's code with AddressSanitizer and UBSan" OFF)
+option(LUMIVOR_FUZZ "Build the fuzz targets with clang's libFuzzer (scripts/fuzz.sh)" OFF)
+if(LUMIVOR_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "LUMIVOR_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+    endif()
+    # Every library is instrumented for the fuzzer's coverage; only the fuzz
+    # targets link libFuzzer itself.
+    target_compile_options(lumivor_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g -O1)
+    target_link_options(lumivor_options INTERFACE -fsanitize=address,undefined)
+endif()
 if(LUMIVOR_SANITIZE)
     set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_compile_options(lumivor_options INTERFACE ${_san})
