@@ -116,6 +116,8 @@ void PictureFileTest::refusedWithTheReason_data()
     // The first 500 bytes of each, as a broken download leaves them.
     QTest::newRow("BMP cut short") << bmp.left(500) << int(Problem::Corrupt) << "cut short";
     QTest::newRow("JPEG cut short") << jpeg.left(500) << int(Problem::Corrupt) << "cut short";
+    QTest::newRow("JPEG without its end marker")
+        << jpeg.chopped(2) << int(Problem::Corrupt) << "end-of-image marker";
     QTest::newRow("PNG cut short") << png.left(png.size() - 20) << int(Problem::Corrupt)
                                    << "cut short";
     QByteArray damaged = png;
