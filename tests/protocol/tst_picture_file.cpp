@@ -46,8 +46,8 @@ void appendChunk(QByteArray& png, const char* type, const QByteArray& data)
         return bytes;
     };
     png += number(quint32(data.size())) + chunk +
-           number(quint32(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()),
-                                uInt(chunk.size()))));
+           number(quint32(
+               crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size()))));
 }
 
 // A grey PNG of side x side pixels, white but for a black left half of the
@@ -93,75 +93,71 @@ class PictureFileTest : public QObject
     Q_OBJECT
 
 private slots:
-    void refusedWithTheReason_data();
-    void refusedWithTheReason();
-    void aHugePictureGivesItsCorner();
-};
-
-void PictureFileTest::refusedWithTheReason_data()
-{
-    QTest::addColumn<QByteArray>("bytes"); // "-" for no file at all
-    QTest::addColumn<int>("problem");
-    QTest::addColumn<QString>("reason");
-    const QByteArray bmp = encoded(corner(), "BMP");
-    const QByteArray jpeg = encoded(corner(), "JPG");
-    const QByteArray png = encoded(corner(), "PNG");
-    QTest::newRow("whole BMP") << bmp << int(Problem::None) << "";
-    QTest::newRow("whole JPEG") << jpeg << int(Problem::None) << "";
-    QTest::newRow("whole PNG") << png << int(Problem::None) << "";
-    QTest::newRow("missing") << QByteArray("-") << int(Problem::Missing) << "does not exist.";
-    QTest::newRow("empty") << QByteArray() << int(Problem::Empty) << "is empty.";
-    QTest::newRow("text") << QByteArray("notes\n") << int(Problem::NotAPicture)
-                          << "is not a picture";
-    // The first 500 bytes of each, as a broken download leaves them.
-    QTest::newRow("BMP cut short") << bmp.left(500) << int(Problem::Corrupt) << "cut short";
-    QTest::newRow("JPEG cut short") << jpeg.left(500) << int(Problem::Corrupt) << "cut short";
-    QTest::newRow("JPEG without its end marker")
-        << jpeg.chopped(2) << int(Problem::Corrupt) << "end-of-image marker";
-    QTest::newRow("PNG cut short") << png.left(png.size() - 20) << int(Problem::Corrupt)
-                                   << "cut short";
-    QByteArray damaged = png;
-    damaged[damaged.indexOf("IDAT") + 10] ^= 0x55;
-    QTest::newRow("PNG damaged") << damaged << int(Problem::Corrupt) << "damaged";
-}
-
-void PictureFileTest::refusedWithTheReason()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, problem);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("picture.jpg"); // the name says nothing
-    if (bytes != "-") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    void refusedWithTheReason_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // "-" for no file at all
+        QTest::addColumn<int>("problem");
+        QTest::addColumn<QString>("reason");
+        const QByteArray bmp = encoded(corner(), "BMP");
+        const QByteArray jpeg = encoded(corner(), "JPG");
+        const QByteArray png = encoded(corner(), "PNG");
+        QTest::newRow("whole BMP") << bmp << int(Problem::None) << "";
+        QTest::newRow("whole JPEG") << jpeg << int(Problem::None) << "";
+        QTest::newRow("whole PNG") << png << int(Problem::None) << "";
+        QTest::newRow("missing") << QByteArray("-") << int(Problem::Missing) << "does not exist.";
+        QTest::newRow("empty") << QByteArray() << int(Problem::Empty) << "is empty.";
+        QTest::newRow("text") << QByteArray("notes\n") << int(Problem::NotAPicture)
+                              << "is not a picture";
+        // The first 500 bytes of each, as a broken download leaves them.
+        QTest::newRow("BMP cut short") << bmp.left(500) << int(Problem::Corrupt) << "cut short";
+        QTest::newRow("JPEG cut short") << jpeg.left(500) << int(Problem::Corrupt) << "cut short";
+        QTest::newRow("JPEG without its end marker")
+            << jpeg.chopped(2) << int(Problem::Corrupt) << "end-of-image marker";
+        QTest::newRow("PNG cut short")
+            << png.left(png.size() - 20) << int(Problem::Corrupt) << "cut short";
+        QByteArray damaged = png;
+        damaged[damaged.indexOf("IDAT") + 10] ^= 0x55;
+        QTest::newRow("PNG damaged") << damaged << int(Problem::Corrupt) << "damaged";
     }
-    const PictureRead read = readPicture(path);
-    QCOMPARE(int(read.kind), problem);
-    if (problem == int(Problem::None)) {
+
+    void refusedWithTheReason()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, problem);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("picture.jpg"); // the name says nothing
+        if (bytes != "-") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        const PictureRead read = readPicture(path);
+        QCOMPARE(int(read.kind), problem);
+        if (problem == int(Problem::None)) {
+            QCOMPARE(read.image.size(), QSize(240, 64));
+            QCOMPARE(qGray(read.image.pixel(10, 10)) < 64, true);
+            QCOMPARE(qGray(read.image.pixel(200, 10)) > 192, true);
+            return;
+        }
+        QVERIFY(read.image.isNull());
+        QVERIFY2(read.problem.startsWith(path) && read.problem.contains(reason),
+                 qPrintable(read.problem));
+    }
+
+    // Far beyond what Qt reads whole; only the corner is decoded and kept.
+    void aHugePictureGivesItsCorner()
+    {
+        QByteArray png = hugePng(12'000);
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const PictureRead read = readPicture(buffer, QStringLiteral("huge.png"));
+        QVERIFY2(read.ok(), qPrintable(read.problem));
+        QCOMPARE(read.size, QSize(12'000, 12'000));
         QCOMPARE(read.image.size(), QSize(240, 64));
-        QCOMPARE(qGray(read.image.pixel(10, 10)) < 64, true);
-        QCOMPARE(qGray(read.image.pixel(200, 10)) > 192, true);
-        return;
+        QCOMPARE(qGray(read.image.pixel(119, 63)), 0);
+        QCOMPARE(qGray(read.image.pixel(120, 63)), 255);
     }
-    QVERIFY(read.image.isNull());
-    QVERIFY2(read.problem.startsWith(path) && read.problem.contains(reason),
-             qPrintable(read.problem));
-}
-
-// Far beyond what Qt reads whole; only the corner is decoded and kept.
-void PictureFileTest::aHugePictureGivesItsCorner()
-{
-    QByteArray png = hugePng(12'000);
-    QBuffer buffer(&png);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    const PictureRead read = readPicture(buffer, QStringLiteral("huge.png"));
-    QVERIFY2(read.ok(), qPrintable(read.problem));
-    QCOMPARE(read.size, QSize(12'000, 12'000));
-    QCOMPARE(read.image.size(), QSize(240, 64));
-    QCOMPARE(qGray(read.image.pixel(119, 63)), 0);
-    QCOMPARE(qGray(read.image.pixel(120, 63)), 255);
-}
+};
 
 LUMIVOR_TEST(PictureFileTest)
 #include "tst_picture_file.moc"
