@@ -33,6 +33,8 @@ QString outcomeWord(ExitCode code)
     switch (code) {
     case ExitCode::Success:
         return tr("ok");
+    case ExitCode::Differ:
+        return tr("differ");
     case ExitCode::Usage:
         return tr("not possible");
     case ExitCode::NoAnswer:
@@ -49,6 +51,8 @@ QString outcomeWord(ExitCode code)
         return tr("cannot write");
     case ExitCode::Declined:
         return tr("declined");
+    case ExitCode::VerifyFailed:
+        return tr("verify failed");
     case ExitCode::Cancelled:
         return tr("cancelled");
     case ExitCode::Terminated:

@@ -3,6 +3,7 @@
 #include "cli/texts.h"
 
 #include "protocol/charactercode.h"
+#include "protocol/flashscreens.h"
 #include "protocol/rates.h"
 
 #include <QCommandLineParser>
@@ -31,6 +32,9 @@ constexpr CommandName commands[] = {
     {"screen-save", Command::ScreenSave, 1},
     {"screen-load", Command::ScreenLoad, 1},
     {"baud", Command::Baud, 1},
+    {"flash-extract", Command::FlashExtract, 2},
+    {"flash-build", Command::FlashBuild, 1},
+    {"flash-diff", Command::FlashDiff, 2},
 };
 
 std::optional<int> wholeNumber(const QString& text, int lowest, int highest)
@@ -104,7 +108,13 @@ QString readArguments(Request& request, const QStringList& arguments)
     case Command::Picture:
     case Command::FlashSave:
     case Command::FlashLoad:
+    case Command::FlashBuild:
         request.file = arguments.first();
+        return {};
+    case Command::FlashExtract:
+    case Command::FlashDiff:
+        request.file = arguments.at(0);
+        request.secondFile = arguments.at(1);
         return {};
     case Command::ScreenSave:
     case Command::ScreenLoad:
@@ -125,6 +135,33 @@ QString readArguments(Request& request, const QStringList& arguments)
     default:
         return {};
     }
+}
+
+// The options of the flash image commands and of the picture conversion.
+QString readImageOptions(const QCommandLineParser& parser, Request& request)
+{
+    request.verify = parser.isSet(QStringLiteral("verify"));
+    request.output = parser.value(QStringLiteral("output"));
+    request.base = parser.value(QStringLiteral("base"));
+    if (parser.isSet(QStringLiteral("screens"))) {
+        const auto screens = parseScreenRanges(parser.value(QStringLiteral("screens")));
+        if (!screens)
+            return tr("--screens takes screen numbers 0 to 255 and ranges, such as 6-20,30");
+        request.screens = *screens;
+    }
+    const bool threshold = parser.isSet(QStringLiteral("threshold"));
+    if (threshold && parser.isSet(QStringLiteral("dither")))
+        return tr("choose --threshold or --dither, not both");
+    if (threshold) {
+        const auto value = wholeNumber(parser.value(QStringLiteral("threshold")), 0, 255);
+        if (!value)
+            return tr("--threshold takes a whole number from 0 to 255");
+        request.conversion = protocol::Conversion::Threshold;
+        request.threshold = *value;
+    } else if (parser.isSet(QStringLiteral("dither"))) {
+        request.conversion = protocol::Conversion::Dithered;
+    }
+    return {};
 }
 
 QString readOptions(const QCommandLineParser& parser, Request& request)
@@ -164,7 +201,7 @@ QString readOptions(const QCommandLineParser& parser, Request& request)
                 .arg(option.highest);
     }
     request.readMs = read.value_or(0);
-    return {};
+    return readImageOptions(parser, request);
 }
 
 QString checkArgumentCount(const CommandName& command, const QStringList& arguments)
@@ -174,13 +211,28 @@ QString checkArgumentCount(const CommandName& command, const QStringList& argume
         return arguments.isEmpty() ? tr("%1 takes at least one argument").arg(name) : QString();
     if (arguments.size() == command.arguments)
         return {};
-    return command.arguments == 0 ? tr("%1 takes no arguments").arg(name)
-                                  : tr("%1 takes one argument").arg(name);
+    switch (command.arguments) {
+    case 0:
+        return tr("%1 takes no arguments").arg(name);
+    case 1:
+        return tr("%1 takes one argument").arg(name);
+    default:
+        return tr("%1 takes two arguments").arg(name);
+    }
 }
 
 QString checkCombination(const Request& request)
 {
-    if (request.command != Command::Ports && request.ports.isEmpty())
+    if (request.command == Command::FlashBuild && request.output.isEmpty())
+        return tr("say where the image goes: flash-build MANIFEST -o IMAGE");
+    if (request.verify && request.command != Command::FlashLoad)
+        return tr("--verify goes with flash-load");
+    if (request.conversion != protocol::Conversion::Exact && request.command != Command::Picture)
+        return tr("--threshold and --dither go with picture (a manifest gives them per line)");
+    if (needsNoPort(request.command))
+        return request.ports.isEmpty() || request.command == Command::Ports ? QString()
+                                       : tr("this command works on files only: no --port");
+    if (request.ports.isEmpty())
         return tr("say which port to use: --port N (a COM number as \"lumivor-cli ports\" lists "
                   "it, or a device path)");
     if (request.command == Command::FlashSave && request.ports.size() > 1 &&
@@ -191,6 +243,34 @@ QString checkCombination(const Request& request)
 }
 
 } // namespace
+
+bool needsNoPort(Command command)
+{
+    return command == Command::Ports || command == Command::FlashExtract ||
+           command == Command::FlashBuild || command == Command::FlashDiff;
+}
+
+std::optional<QList<int>> parseScreenRanges(const QString& text)
+{
+    static const QRegularExpression range(QStringLiteral("^(\\d+)(?:-(\\d+))?$"));
+    QList<int> screens;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const auto match = range.match(item.trimmed());
+        if (!match.hasMatch())
+            return std::nullopt;
+        const auto first = wholeNumber(match.captured(1), 0, protocol::flashScreenCount - 1);
+        const auto last = match.captured(2).isEmpty()
+                              ? first
+                              : wholeNumber(match.captured(2), 0,
+                                            protocol::flashScreenCount - 1);
+        if (!first || !last || *last < *first)
+            return std::nullopt;
+        for (int screen = *first; screen <= *last; ++screen)
+            if (!screens.contains(screen))
+                screens.append(screen);
+    }
+    return screens;
+}
 
 QString PortTarget::name() const
 {
@@ -231,6 +311,12 @@ ParseOutcome parseRequest(const QStringList& arguments)
         {QStringLiteral("page"), QString(), QStringLiteral("P")},
         {QStringLiteral("column"), QString(), QStringLiteral("C")},
         {QStringLiteral("read"), QString(), QStringLiteral("MS")},
+        {{QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("IMAGE")},
+        {QStringLiteral("base"), QString(), QStringLiteral("IMAGE")},
+        {QStringLiteral("screens"), QString(), QStringLiteral("LIST")},
+        {QStringLiteral("threshold"), QString(), QStringLiteral("N")},
+        {QStringLiteral("dither"), QString()},
+        {QStringLiteral("verify"), QString()},
         {{QStringLiteral("y"), QStringLiteral("yes")}, QString()},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, QString()},
         {QStringLiteral("json"), QString()},
@@ -278,7 +364,8 @@ QString helpText()
 
 The Kestrin controller from the command line. Ports are the console's COM
 numbers ("lumivor-cli ports" lists them) or device paths. Every command but
-"ports" first finds the controller as the console's Connect does.
+"ports" and the flash image commands first finds the controller as the
+console's Connect does.
 
 Commands:
   ports                  list the COM ports: number, device, how it was found
@@ -288,20 +375,49 @@ Commands:
                          with --read MS, print what comes back within MS ms
   text "TEXT"            write text; --font 1-4, --page 0-7, --column 0-239
   picture FILE           convert a picture (BMP, JPEG, PNG, ...) as the console
-                         does and upload it, paced at line speed
+                         does and upload it, paced at line speed; --threshold N
+                         (0-255: pixels darker than N are dark dots) or --dither
+                         as the console's "On the LCD" choices (default: every
+                         colour but black is a dark dot)
   flash-save FILE        copy the controller's flash into FILE (.fls); the file
                          is written as FILE.part and renamed only when complete
                          (a link is written through; the file keeps its mode);
                          with several ports put {port} in the name
   flash-load FILE        write FILE into the controller's flash; the file is
-                         checked completely first; asks on a terminal (--yes)
+                         checked completely first; asks on a terminal (--yes);
+                         --verify reads the flash back and compares it
   screen-save N          store the shown picture as screen N (1-5: --yes)
   screen-load N          show stored screen N
   baud RATE              switch the controller to RATE and find it again there
 
+Flash image files (no port needed):
+  flash-extract IMAGE DIR  one PNG per screen of IMAGE (.fls) in DIR (made if
+                         missing): screen-006.png, ..., and index.txt with one
+                         line per screen written, "006 empty" or "006 drawn";
+                         --screens 6-20,30 for some of them (default all 256)
+  flash-build MANIFEST -o IMAGE  an image from the pictures MANIFEST lists, on
+                         --base IMAGE or an empty one; screens 1-5 need --yes
+  flash-diff A B         the screens in which two images differ, with the
+                         number of differing bytes; exit status 1 if any
+
+  A manifest has one line per screen: the number (0-255), then the picture's
+  path (relative to the manifest's folder; "quotes" for blanks), then
+  optionally --threshold N or --dither. Blank lines and # comments are fine:
+    # screen  picture               conversion
+    6         logo.png
+    7         "photos/front door.jpg" --dither
+    8         chart.bmp             --threshold 100
+  Nothing is written unless every line and picture can be used.
+
 Options:
   -p, --port N[,N...]    the ports (repeatable); several run in parallel
   -r, --rate RATE        line rate: 2400 ... 115200 (default 9600)
+  -o, --output IMAGE     flash-build: the image to write
+      --base IMAGE       flash-build: start from this image
+      --screens LIST     flash-extract: the screens to write
+      --threshold N      picture: brightness threshold conversion
+      --dither           picture: dithered conversion
+      --verify           flash-load: read back and compare after the write
   -y, --yes              no confirmation
   -q, --quiet            results only, no progress
       --json             results as JSON
@@ -310,6 +426,7 @@ Options:
 
 Exit status (several ports: 0 when all succeeded, else the first failure's):
   0    success
+  1    flash-diff: the images differ
   2    the command line cannot be carried out
   3    no answer: no controller answered
   4    port error: cannot open the port (missing, in use, no permission), or it
@@ -320,6 +437,8 @@ Exit status (several ports: 0 when all succeeded, else the first failure's):
   8    cannot write: the file to save cannot be written (no name, a folder, a
        missing or read-only folder, no room left on the disk)
   9    declined: the answer to the flash-load question was no; nothing was sent
+  10   verify failed: the image was written, but the flash read back differs
+       from it (the differing screens are named)
   130  cancelled by Ctrl-C (a flash file being saved is left as FILE.part;
        FILE itself is untouched)
   143  stopped by SIGTERM, as Ctrl-C stops it

@@ -1,5 +1,6 @@
 #include "cli/run.h"
 
+#include "cli/flashimages.h"
 #include "cli/interruptwatcher.h"
 #include "cli/portsession.h"
 #include "cli/progressdisplay.h"
@@ -68,7 +69,9 @@ ExitCode refuse(const Request& request, ExitCode code, const QString& why, std::
                        .constData(),
                    out);
     else
-        std::fprintf(err, "lumivor-cli: %s\n", qPrintable(why));
+        std::fprintf(err, "lumivor-cli: %s\n",
+                     qPrintable(QString(why).replace(QStringLiteral("\n"),
+                                                     QStringLiteral("\nlumivor-cli: "))));
     return code;
 }
 
@@ -156,10 +159,37 @@ void markStoppedBy(int signalNumber, QList<PortResult>& results)
 #endif
 }
 
+// flash-extract, flash-build, flash-diff: the result on the output (a
+// difference too, as cmp prints it), a failure as refuse() tells it.
+ExitCode runOnFiles(const Request& request, std::FILE* out, std::FILE* err)
+{
+    const FileCommandResult result = runFileCommand(request);
+    const bool answered = result.code == ExitCode::Success || result.code == ExitCode::Differ;
+    if (!answered)
+        return refuse(request, result.code, result.lines.join(QLatin1Char('\n')), out, err);
+    if (request.json) {
+        QJsonObject document = result.details;
+        document.insert(QStringLiteral("command"), commandName(QCoreApplication::arguments()));
+        document.insert(QStringLiteral("exitCode"), int(result.code));
+        document.insert(QStringLiteral("outcome"), outcomeWord(result.code));
+        document.insert(QStringLiteral("summary"), result.lines.last());
+        std::fputs(QJsonDocument(document).toJson(QJsonDocument::Indented).constData(), out);
+    } else {
+        // --quiet keeps the last line, the summary.
+        const QStringList lines = request.quiet ? result.lines.mid(result.lines.size() - 1)
+                                                : result.lines;
+        for (const QString& line : lines)
+            std::fprintf(out, "%s\n", qPrintable(line));
+    }
+    return result.code;
+}
+
 } // namespace
 
 ExitCode run(const Request& request, std::FILE* out, std::FILE* err)
 {
+    if (needsNoPort(request.command) && request.command != Command::Ports)
+        return runOnFiles(request, out, err);
     const link::ComPortTable ports = link::ComPortTable::probe();
     if (request.command == Command::Ports) {
         if (request.json)

@@ -4,6 +4,9 @@ add_library(lumivor_cli_core STATIC
     cli/request.h cli/request.cpp
     cli/headlesslink.h
     cli/actions.h cli/actions.cpp
+    cli/flashactions.h cli/flashactions.cpp
+    cli/manifest.h cli/manifest.cpp
+    cli/flashimages.h cli/flashimages.cpp
     cli/portsession.h cli/portsession.cpp
     cli/progressdisplay.h cli/progressdisplay.cpp
     cli/report.h cli/report.cpp

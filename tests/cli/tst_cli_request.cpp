@@ -13,6 +13,42 @@ class CliRequestTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // The options of the flash image commands and of picture, as the request keeps them.
+    void imageOptions_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("conversion");
+        QTest::addColumn<int>("threshold");
+        QTest::addColumn<QList<int>>("screens");
+        QTest::addColumn<bool>("verify");
+        const int exact = int(lumivor::protocol::Conversion::Exact);
+        QTest::newRow("picture, threshold 0")
+            << "picture p.png --threshold 0 -p 1" << int(lumivor::protocol::Conversion::Threshold)
+            << 0 << QList<int>{} << false;
+        QTest::newRow("picture, dithered")
+            << "picture p.png --dither -p 1" << int(lumivor::protocol::Conversion::Dithered) << 128
+            << QList<int>{} << false;
+        QTest::newRow("ranges, each screen once, no port")
+            << "flash-extract a.fls out --screens 8-10,0,9,255" << exact << 128
+            << QList<int>{8, 9, 10, 0, 255} << false;
+        QTest::newRow("load and verify on two ports")
+            << "flash-load a.fls --verify -p 1,2" << exact << 128 << QList<int>{} << true;
+    }
+    void imageOptions()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, conversion);
+        QFETCH(int, threshold);
+        QFETCH(QList<int>, screens);
+        QFETCH(bool, verify);
+        const ParseOutcome parsed = parseRequest(line.split(u' '));
+        QVERIFY2(parsed.request, qPrintable(parsed.error));
+        QCOMPARE(int(parsed.request->conversion), conversion);
+        QCOMPARE(parsed.request->threshold, threshold);
+        QCOMPARE(parsed.request->screens, screens);
+        QCOMPARE(parsed.request->verify, verify);
+    }
+
     void refused_data()
     {
         QTest::addColumn<QString>("line");
@@ -47,6 +83,24 @@ private Q_SLOTS:
                                   << "the rate must be one of";
         QTest::newRow("two backups into one file") << "flash-save b.fls -p 1,2"
                                                    << "put {port} in the file name";
+        QTest::newRow("a build with nowhere to go") << "flash-build m.txt"
+                                                    << "-o IMAGE";
+        QTest::newRow("a diff of one file") << "flash-diff a.fls"
+                                            << "takes two arguments";
+        QTest::newRow("a diff on a port") << "flash-diff a.fls b.fls -p 1"
+                                          << "files only";
+        QTest::newRow("a range backwards") << "flash-extract a.fls d --screens 20-6"
+                                           << "--screens takes";
+        QTest::newRow("screen 256 to extract") << "flash-extract a.fls d --screens 250-256"
+                                               << "--screens takes";
+        QTest::newRow("threshold 256") << "picture p.png --threshold 256 -p 1"
+                                       << "from 0 to 255";
+        QTest::newRow("threshold and dither") << "picture p.png --threshold 9 --dither -p 1"
+                                              << "not both";
+        QTest::newRow("dither on a flash load") << "flash-load a.fls --dither -p 1"
+                                                << "go with picture";
+        QTest::newRow("verify on a backup") << "flash-save a.fls --verify -p 1"
+                                            << "--verify goes with flash-load";
     }
 
     void refused()
