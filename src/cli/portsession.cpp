@@ -1,5 +1,7 @@
 #include "cli/portsession.h"
 
+#include "cli/flashactions.h"
+#include "cli/flashimages.h"
 #include "cli/texts.h"
 
 #include "link/baudratechange.h"
@@ -50,12 +52,11 @@ QString portProblem(const link::SerialPortError& error)
 }
 
 // The screen a picture file gives, converted as the console converts its
-// preview: drawn at its own size from the top-left on white, cut at 240 x 64,
-// every pixel that is not pure black a 1.
-QByteArray pictureScreen(const QString& file)
+// "On the LCD" preview with the conversion the command line chose.
+QByteArray pictureScreen(const Request& request)
 {
-    return protocol::packCanvas(
-        protocol::canvasFromPicture(protocol::readPicture(file).image, Qt::white));
+    return pictureScreenBytes(protocol::readPicture(request.file).image, request.conversion,
+                              request.threshold);
 }
 
 link::QtSerialPort::Resolver resolverFor(const PortTarget& target, const link::ComPortTable& ports)
@@ -157,20 +158,6 @@ private:
     bool reported_ = false;
 };
 
-ExitCode flashExitCode(link::Job::Outcome outcome, link::FlashTrouble trouble)
-{
-    switch (trouble) {
-    case link::FlashTrouble::File:
-        return ExitCode::CannotWrite;
-    case link::FlashTrouble::Protocol:
-        return ExitCode::ProtocolError;
-    case link::FlashTrouble::Port:
-    case link::FlashTrouble::None:
-        break;
-    }
-    return exitCodeOf(outcome);
-}
-
 // flash-save: the controller's flash into FILE by way of FILE.part, exactly
 // as the console's flash "Save" does.
 class FlashSaveAction final : public Action
@@ -216,53 +203,6 @@ public:
 private:
     link::FlashPartFile file_;
     link::FlashRead* read_ = nullptr;
-};
-
-// flash-load: FILE into the controller's flash, checked in full before the
-// first byte, exactly as the console's flash "Load" does.
-class FlashLoadAction final : public Action
-{
-public:
-    FlashLoadAction(link::LinkService& link, const QString& path, QObject* parent)
-        : Action(parent), source_(path)
-    {
-        write_ = new link::FlashWrite(link, this);
-        connect(write_, &link::Job::progressed, this, &Action::progressed);
-        connect(
-            write_, &link::Job::ended, this,
-            [this](link::Job::Outcome outcome, const QString& detail) {
-                if (outcome == link::Job::Outcome::Finished) {
-                    emit finished({ExitCode::Success,
-                                   tr("%1 was written into the flash memory").arg(source_.path()),
-                                   QJsonObject{{QStringLiteral("file"), source_.path()}}});
-                    return;
-                }
-                emit finished({flashExitCode(outcome, write_->trouble()),
-                               link::flashWriteStoppedText(outcome, detail, write_->blocksDone(),
-                                                           write_->bytesSent(), source_.path())
-                                   .replace(QLatin1Char('\n'), QLatin1Char(' ')),
-                               QJsonObject{{QStringLiteral("bytesSent"), write_->bytesSent()}}});
-            });
-    }
-    void start() override
-    {
-        const link::FlashStart started = write_->start(source_);
-        if (started.status == link::FlashStart::Status::FileRefused)
-            emit finished({ExitCode::BadInput,
-                           link::flashFileRefusedText(source_.path(), started.reason)
-                               .replace(QLatin1Char('\n'), QLatin1Char(' ')),
-                           {}});
-        else if (!started.started())
-            emit finished({ExitCode::PortError, tr("the port is not free"), {}});
-    }
-    // The controller leaves its flash write only after 2 s without a byte:
-    // the session waits that out, so the next command is not taken as data.
-    void cancel() override { write_->stopAndWaitOut(); }
-    qint64 totalBytes() const override { return protocol::flashImageBytes + 2; }
-
-private:
-    link::FlashImageFile source_;
-    link::FlashWrite* write_ = nullptr;
 };
 
 class RawSendAction final : public Action
@@ -445,11 +385,11 @@ std::unique_ptr<Action> PortSession::makeAction()
     case Command::Picture:
         return std::make_unique<WritesAction>(
             link_, tr("The picture upload"),
-            link::pictureUploadWrites(pictureScreen(request_.file)), tr("picture sent"));
+            link::pictureUploadWrites(pictureScreen(request_)), tr("picture sent"));
     case Command::FlashSave:
         return std::make_unique<FlashSaveAction>(link_, request_.fileFor(result_.port), nullptr);
     case Command::FlashLoad:
-        return std::make_unique<FlashLoadAction>(link_, request_.file, nullptr);
+        return std::make_unique<FlashLoadAction>(link_, request_.file, request_.verify);
     case Command::Baud:
         return std::make_unique<BaudAction>(link_, connection_, view_, dialogs_,
                                             request_.newRateIndex, nullptr);

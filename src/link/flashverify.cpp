@@ -37,13 +37,14 @@ QString verifyResultText(const QList<protocol::ScreenDifference>& differences)
     qint64 bytes = 0;
     for (const protocol::ScreenDifference& difference : differences)
         bytes += difference.bytes;
-    const QString text =
-        differences.size() == 1
-            ? FlashVerify::tr("The controller's flash was read back and differs from the image in "
-                              "screen %1 (%2 bytes).")
-            : FlashVerify::tr("The controller's flash was read back and differs from the image in "
-                              "screens %1 (%2 bytes).");
-    return text.arg(protocol::screenList(differences), QLocale().toString(bytes));
+    const QString where = (differences.size() == 1 ? FlashVerify::tr("screen %1")
+                                                   : FlashVerify::tr("screens %1"))
+                              .arg(protocol::screenList(differences));
+    const QString size = bytes == 1 ? FlashVerify::tr("1 byte")
+                                    : FlashVerify::tr("%1 bytes").arg(QLocale().toString(bytes));
+    return FlashVerify::tr("The controller's flash was read back and differs from the image in "
+                           "%1 (%2).")
+        .arg(where, size);
 }
 
 } // namespace lumivor::link
