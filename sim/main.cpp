@@ -1,6 +1,7 @@
 // kestrin-sim: a virtual Kestrin display controller on a pseudo-terminal, registered as a
 // COM port for the console, with a live view of its LCD (or none, with --headless).
 #include "model/controller.h"
+#include "transport/flashimagefile.h"
 #include "transport/portlink.h"
 #include "transport/pseudoterminal.h"
 #include "transport/session.h"
@@ -34,6 +35,8 @@ struct Options
     bool lineTiming = false;
     bool touchInput = false;
     std::optional<int> com;
+    std::string flashFile; // --flash: the flash starts from it and is written back to it
+    std::optional<std::size_t> flashFault; // --flash-fault: a byte every flash write gets wrong
     int zoom = kestrin::LcdWidget::kDefaultZoom;
 };
 
@@ -114,12 +117,23 @@ Options parseOptions(const QCoreApplication& app)
     const QCommandLineOption zoom("zoom", "Initial zoom of the LCD view (1-10, default 3).", "z");
     const QCommandLineOption touches(
         "touch-input", "Read touches from standard input: one line \"touch X Y\" per touch.");
-    parser.addOptions({headless, com, timing, zoom, touches});
+    const QCommandLineOption flash(
+        "flash",
+        "Start with the flash image in FILE (.fls) instead of the shipped one, and write the "
+        "flash back to FILE after each flash write and when the simulator ends.",
+        "FILE");
+    const QCommandLineOption flashFault(
+        "flash-fault",
+        "Store byte OFFSET (0-491519) of every flash write with its lowest bit flipped, as a "
+        "worn cell would: a write then fails its verify in that screen.",
+        "OFFSET");
+    parser.addOptions({headless, com, timing, zoom, touches, flash, flashFault});
     parser.process(app);
     Options options;
     options.headless = parser.isSet(headless);
     options.lineTiming = parser.isSet(timing);
     options.touchInput = parser.isSet(touches);
+    options.flashFile = parser.value(flash).toStdString();
     if (parser.isSet(com)) {
         options.com = parseNumber(parser.value(com), kestrin::PortLink::kFirstPort,
                                   kestrin::PortLink::kLastPort);
@@ -128,14 +142,70 @@ Options parseOptions(const QCoreApplication& app)
             std::exit(kUsageExitCode);
         }
     }
+    if (parser.isSet(flashFault)) {
+        const auto offset = parseNumber(parser.value(flashFault), 0, int(kestrin::kFlashSize) - 1);
+        if (!offset) {
+            std::fprintf(stderr, "kestrin-sim: --flash-fault takes an offset from 0 to %d\n",
+                         int(kestrin::kFlashSize) - 1);
+            std::exit(kUsageExitCode);
+        }
+        options.flashFault = std::size_t(*offset);
+    }
     if (parser.isSet(zoom))
         options.zoom = parseNumber(parser.value(zoom), 1, 10).value_or(options.zoom);
     return options;
 }
 
+// The flash to start with: the --flash file's, refused with its reason before any port
+// link is made, or the one a new controller ships with.
+std::optional<kestrin::Flash> startingFlash(const Options& options)
+{
+    if (options.flashFile.empty())
+        return kestrin::makeDefaultFlash();
+    std::string error;
+    std::optional<kestrin::Flash> flash = kestrin::readFlashImageFile(options.flashFile, error);
+    if (!flash)
+        std::fprintf(stderr, "kestrin-sim: %s\n", error.c_str());
+    return flash;
+}
+
+// Keeps the --flash file up to date: after every completed flash write, and once more at
+// the end (stored screens included). A failure is told once per attempt.
+class FlashKeeper
+{
+public:
+    FlashKeeper(const kestrin::Controller& controller, std::string file)
+        : controller_(controller), file_(std::move(file))
+    {
+    }
+    void afterChange()
+    {
+        if (file_.empty() || controller_.flashWritesCompleted() == savedAfter_)
+            return;
+        savedAfter_ = controller_.flashWritesCompleted();
+        save();
+    }
+    bool save()
+    {
+        std::string error;
+        if (file_.empty() || kestrin::writeFlashImageFile(file_, controller_.flash(), error))
+            return true;
+        std::fprintf(stderr, "kestrin-sim: %s\n", error.c_str());
+        return false;
+    }
+
+private:
+    const kestrin::Controller& controller_;
+    std::string file_;
+    unsigned savedAfter_ = 0;
+};
+
 int run(QCoreApplication& app)
 {
     const Options options = parseOptions(app);
+    std::optional<kestrin::Flash> flash = startingFlash(options);
+    if (!flash)
+        return kUsageExitCode;
     kestrin::PseudoTerminal terminal;
     std::string error;
     if (!terminal.open(error)) {
@@ -148,8 +218,11 @@ int run(QCoreApplication& app)
         std::fprintf(stderr, "kestrin-sim: %s\n", error.c_str());
         return 1;
     }
-    kestrin::Controller controller;
+    kestrin::Controller controller(std::move(*flash));
+    controller.setFlashWriteFault(options.flashFault);
     kestrin::Session session(controller, terminal.masterFd(), options.lineTiming);
+    FlashKeeper keeper(controller, options.flashFile);
+    QObject::connect(&session, &kestrin::Session::changed, &app, [&keeper] { keeper.afterChange(); });
     kestrin::SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &kestrin::SignalWatcher::terminationRequested, &app,
                      &QCoreApplication::quit);
@@ -169,7 +242,8 @@ int run(QCoreApplication& app)
         window->show();
     }
     // The link goes with 'link' when this returns, however the loop ended.
-    return app.exec();
+    const int status = app.exec();
+    return keeper.save() ? status : 1;
 }
 
 } // namespace

@@ -303,7 +303,9 @@ void Controller::onFlashWriteReady(int)
 
 void Controller::onFlashByte(std::size_t offset, std::uint8_t value)
 {
-    flash_.writeByte(offset, value);
+    flash_.writeByte(offset, offset == flashWriteFault_ ? std::uint8_t(value ^ 1u) : value);
+    if (offset + 1 == kFlashSize)
+        ++flashWritesCompleted_;
 }
 
 } // namespace kestrin

@@ -45,6 +45,11 @@ public:
     int ownRate() const { return ownRate_; }
     const FrameBuffer& frame() const { return frame_; }
     const Flash& flash() const { return flash_; }
+    // How many flash writes (29 02 and all 491,520 bytes) have completed.
+    unsigned flashWritesCompleted() const { return flashWritesCompleted_; }
+    // A byte of the flash that every flash write stores with its lowest bit
+    // flipped (a worn cell), so that a verify can be seen to fail.
+    void setFlashWriteFault(std::optional<std::size_t> offset) { flashWriteFault_ = offset; }
     const DisplaySettings& display() const { return display_; }
     const TextWriter& text() const { return text_; }
     const TouchPanel& touchPanel() const { return touch_; }
@@ -86,6 +91,8 @@ private:
     std::string output_;
     int ownRate_ = kStartRate;
     unsigned beepCount_ = 0;
+    unsigned flashWritesCompleted_ = 0;
+    std::optional<std::size_t> flashWriteFault_;
     Millis now_ = 0;
 };
 

@@ -126,7 +126,8 @@ private slots:
         const QByteArray started =
             QByteArray::number(PortLink::processStartTime(getppid()).value_or(0));
         QTest::newRow("live simulator") << "/dev/null" << parent << false;
-        QTest::newRow("live simulator, its start time") << "/dev/null" << parent + ' ' + started << false;
+        QTest::newRow("live simulator, its start time")
+            << "/dev/null" << parent + ' ' + started << false;
         // The id was reused: the process holding it now started at another time.
         QTest::newRow("reused process id") << "/dev/null" << parent + ' ' + started + '7' << true;
         QTest::newRow("operator's link") << "/dev/null" << QByteArray() << false;
@@ -154,15 +155,10 @@ private slots:
     void ownerFileFormat()
     {
         PortDirectory ports;
-        const std::pair<const char*, pid_t> files[] = {{"4321\n", 4321},
-                                                       {"4321", 4321},
-                                                       {"4321 8812\n", 4321},
-                                                       {"4321 \n", 0},
-                                                       {"", 0},
-                                                       {"4321\n12\n", 0},
-                                                       {"-4321\n", 0},
-                                                       {"0\n", 0},
-                                                       {"99999999999999999999\n", 0}};
+        const std::pair<const char*, pid_t> files[] = {
+            {"4321\n", 4321}, {"4321", 4321}, {"4321 8812\n", 4321},
+            {"4321 \n", 0},   {"", 0},        {"4321\n12\n", 0},
+            {"-4321\n", 0},   {"0\n", 0},     {"99999999999999999999\n", 0}};
         for (const auto& [text, pid] : files) {
             ports.write(1, text);
             QCOMPARE(ports.ownerOf(1), pid ? std::optional<pid_t>(pid) : std::nullopt);
@@ -248,7 +244,8 @@ private slots:
             << QStringList{"--line-timing"} << 2 << QString() << noDisplay << ":97";
         QTest::newRow("a bad option, before the display")
             << QStringList{"--com", "99"} << 2 << QString()
-            << "kestrin-sim: --com takes a number from 1 to 16" << "";
+            << "kestrin-sim: --com takes a number from 1 to 16"
+            << "";
     }
     void withoutADisplay()
     {
@@ -270,6 +267,34 @@ private slots:
         QVERIFY2(out.isEmpty() ? line.isEmpty() : line.startsWith(out), qPrintable(line));
         QCOMPARE(QString::fromLocal8Bit(simulator.readAllStandardError()).trimmed(), err);
         QVERIFY(fs::is_empty(ports.path));
+    }
+
+    // A --flash file that is no flash image is refused with its reason before anything is
+    // registered, and is left as it was.
+    void refusesAFlashFileThatIsNoImage_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("short") << QByteArray(1000, 'a') << "it holds 1000 bytes where";
+        QTest::newRow("not hexadecimal")
+            << QByteArray(5, '0') + 'x' + QByteArray(983040, '0') << "at offset 5";
+    }
+    void refusesAFlashFileThatIsNoImage()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, reason);
+        PortDirectory ports;
+        const std::string file = ports.temporary.filePath("image.fls").toStdString();
+        std::ofstream(file, std::ios::binary) << contents.toStdString();
+        QProcess simulator;
+        start(simulator, withoutDisplay(ports.temporary.path()),
+              {"--headless", "--flash", QString::fromStdString(file)});
+        QVERIFY(simulator.state() == QProcess::NotRunning || simulator.waitForFinished(10000));
+        QVERIFY(simulator.exitCode() != 0);
+        const QString err = QString::fromLocal8Bit(simulator.readAllStandardError());
+        QVERIFY2(err.contains(reason), qPrintable(err));
+        QVERIFY(fs::is_empty(ports.path));
+        QCOMPARE(fs::file_size(file), std::uintmax_t(contents.size()));
     }
 };
 
