@@ -13,12 +13,15 @@
 #include "link/linkservice.h"
 #include "link/partfile.h"
 #include "link/qtserialport.h"
+#include "panels/memory/flashstudio.h"
+#include "panels/memory/screengrid.h"
 #include "model/controller.h"
 #include "transport/pseudoterminal.h"
 #include "transport/session.h"
 #include "view/simwindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -27,6 +30,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -125,6 +129,32 @@ QString makePicture(const QTemporaryDir& dir)
     return path;
 }
 
+// The flash image window on the virtual controller's own flash: screen 6
+// replaced by the picture, compared with the flash as it was.
+bool saveFlashStudio(QMainWindow& console, testing::FakeDialogs& dialogs,
+                     const kestrin::Controller& controller, const QTemporaryDir& files,
+                     const QString& path)
+{
+    const auto flash = controller.flash().bytes();
+    const QByteArray image(reinterpret_cast<const char*>(flash.data()), qsizetype(flash.size()));
+    const QString original = files.filePath(QStringLiteral("controller.fls"));
+    if (lumivor::link::writeWholeFile(original, image.toHex()))
+        return false;
+    find<QAction>(console, "mnuFlashImage")->trigger();
+    auto* studio = console.findChild<panels::FlashStudio*>();
+    dialogs.fileNames << original;
+    find<QAction>(*studio, "actOpen")->trigger();
+    find<panels::ScreenGrid>(*studio, "screenGrid")->setSelected(6);
+    dialogs.fileNames << makePicture(files);
+    click(*studio, "cmdReplace");
+    click(*studio, "cmdApplyImport");
+    dialogs.fileNames << original;
+    find<QAction>(*studio, "actCompare")->trigger();
+    studio->resize(1180, 760);
+    pause(300);
+    return save(*studio, path);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -194,6 +224,9 @@ int main(int argc, char** argv)
     ok = save(console, out + QStringLiteral("/console-touch.png")) && ok;
     pause(300);
     ok = save(simulator, out + QStringLiteral("/kestrin-sim.png")) && ok;
+    ok = saveFlashStudio(console, dialogs, controller, files,
+                         out + QStringLiteral("/flash-studio.png")) &&
+         ok;
 
     click(console, "cmd_conecta");
     return ok ? 0 : 1;

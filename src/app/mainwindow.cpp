@@ -11,6 +11,7 @@
 #include "panels/graphics/picturepanel.h"
 #include "panels/link/linkpanel.h"
 #include "panels/memory/flashpanel.h"
+#include "panels/memory/flashstudio.h"
 #include "panels/memory/screenpanel.h"
 #include "panels/panelcontext.h"
 #include "panels/text/displaypanel.h"
@@ -139,6 +140,10 @@ MainWindow::~MainWindow() = default;
 // stopped first, if the operator agrees; otherwise the window stays.
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (studio_ && !studio_->close()) { // it asks about its own transfer and unsaved edits
+        event->ignore();
+        return;
+    }
     if (!linkPanel_->connection().stopOperationBefore(tr("exit"))) {
         event->ignore();
         return;
@@ -166,6 +171,8 @@ void MainWindow::buildMenu()
 {
     auto* file = menuBar()->addMenu(tr("File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    auto* studio = file->addAction(tr("Flash image..."), this, &MainWindow::showFlashStudio);
+    studio->setObjectName(QStringLiteral("mnuFlashImage"));
     file->addSeparator();
     auto* exit = file->addAction(tr("Exit"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("mnuExit"));
@@ -204,6 +211,19 @@ void MainWindow::showAbout()
     connect(about_, &about::AboutWindow::pictureDoubleClicked, screen_,
             &panels::ScreenPanel::unlockFontScreens);
     about_->show();
+}
+
+// One flash image window at a time, with the panels' seams; a second
+// request brings it forward.
+void MainWindow::showFlashStudio()
+{
+    if (studio_) {
+        studio_->raise();
+        studio_->activateWindow();
+        return;
+    }
+    studio_ = new panels::FlashStudio({*link_, dialogs_, *this}, this);
+    studio_->show();
 }
 
 void MainWindow::buildStatusBar()

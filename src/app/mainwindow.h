@@ -33,6 +33,7 @@ class SerialPort;
 namespace lumivor::panels {
 class DisplayPanel;
 class FlashPanel;
+class FlashStudio;
 class LinkPanel;
 class PicturePanel;
 class ScreenPanel;
@@ -97,6 +98,7 @@ private:
     void showTimeOfDay();
     void cancelOperation();
     void showAbout();
+    void showFlashStudio();
 
     link::Dialogs& dialogs_;
     link::TrafficLog traffic_;
@@ -111,6 +113,7 @@ private:
     std::unique_ptr<about::SystemLookup> systemLookup_;
     std::unique_ptr<about::DesktopLauncher> desktop_;
     QPointer<about::AboutWindow> about_;
+    QPointer<panels::FlashStudio> studio_;
 
     QProgressBar* progress_ = nullptr; // ProgressBar1
     QToolButton* cancel_ = nullptr;    // the running operation's Cancel control

@@ -38,6 +38,10 @@ void addButtons(QMessageBox& box, link::Dialogs::Buttons buttons)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         break;
+    case link::Dialogs::Buttons::SaveDiscardCancel:
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Save);
+        break;
     }
 }
 
@@ -50,6 +54,10 @@ link::Dialogs::Answer answerOf(int button)
         return link::Dialogs::Answer::Yes;
     case QMessageBox::No:
         return link::Dialogs::Answer::No;
+    case QMessageBox::Save:
+        return link::Dialogs::Answer::Save;
+    case QMessageBox::Discard:
+        return link::Dialogs::Answer::Discard;
     default:
         return link::Dialogs::Answer::Cancel;
     }

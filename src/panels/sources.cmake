@@ -8,6 +8,8 @@ target_sources(lumivor_core PRIVATE
     panels/graphics/picturepanel.h panels/graphics/picturepanel.cpp
     panels/link/linkpanel.h panels/link/linkpanel.cpp
     panels/memory/flashpanel.h panels/memory/flashpanel.cpp
+    panels/memory/flashstudio.h panels/memory/flashstudio.cpp
+    panels/memory/screengrid.h panels/memory/screengrid.cpp
     panels/memory/screenpanel.h panels/memory/screenpanel.cpp
     panels/text/displaypanel.h panels/text/displaypanel.cpp
     panels/text/textentrypanel.h panels/text/textentrypanel.cpp

@@ -3,6 +3,7 @@
 #include "link/dialogs.h"
 #include "link/flashfile.h"
 #include "link/flashtransfer.h"
+#include "link/flashverify.h"
 #include "link/linkservice.h"
 #include "link/responsemonitor.h"
 #include "panels/progressview.h"
@@ -10,6 +11,7 @@
 #include "product.h"
 #include "protocol/flashimage.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -32,6 +34,23 @@ Dialogs::Icon iconFor(Job::Outcome outcome)
 
 } // namespace
 
+QString verifyEndedText(Job::Outcome outcome, const QString& detail, int blocksDone,
+                        const QList<protocol::ScreenDifference>& differences)
+{
+    if (outcome == Job::Outcome::Finished)
+        return link::verifyResultText(differences);
+    QString why = outcome == Job::Outcome::Cancelled && detail.isEmpty()
+                      ? FlashPanel::tr("you cancelled it.")
+                      : detail;
+    if (!why.isEmpty())
+        why[0] = why[0].toLower();
+    return FlashPanel::tr("The image was written; reading it back to verify it stopped at block "
+                          "%1 of %2: %3\nThe write itself is not verified.")
+        .arg(std::min(blocksDone + 1, protocol::flashBlockCount))
+        .arg(protocol::flashBlockCount)
+        .arg(why);
+}
+
 FlashPanel::FlashPanel(const PanelContext& context, QObject* parent)
     : QObject(parent), context_(context)
 {
@@ -41,6 +60,9 @@ FlashPanel::FlashPanel(const PanelContext& context, QObject* parent)
         connect(job, &Job::progressed, this, &FlashPanel::showProgress);
     connect(read_, &Job::ended, this, &FlashPanel::readEnded);
     connect(write_, &Job::ended, this, &FlashPanel::writeEnded);
+    verify_ = new link::FlashVerify(context.link, this);
+    connect(verify_, &link::FlashVerify::progressed, this, &FlashPanel::showProgress);
+    connect(verify_, &link::FlashVerify::ended, this, &FlashPanel::verifyEnded);
     connect(write_, &link::FlashWrite::readyReceived, this, [this](const QByteArray& bytes) {
         emit readyBytesReceived(link::receivedText(bytes));
     });
@@ -53,6 +75,9 @@ FlashPanel::FlashPanel(const PanelContext& context, QObject* parent)
     load_->setObjectName(QStringLiteral("optFlashLoad"));
     auto* ok = makeButton("cmdFlash", tr("OK"));
     connect(ok, &QPushButton::clicked, this, &FlashPanel::run);
+    verifyAfter_ = new QCheckBox(tr("Verify after writing"));
+    verifyAfter_->setObjectName(QStringLiteral("chkVerify"));
+    verifyAfter_->setToolTip(tr("Read the flash back after a Load and compare it with the file"));
     // A holding place the operator never sees, like txtBuffer.
     offset_ = new QLineEdit(QStringLiteral("Text10"), frame_);
     offset_->setObjectName(QStringLiteral("Text10"));
@@ -63,6 +88,7 @@ FlashPanel::FlashPanel(const PanelContext& context, QObject* parent)
     auto* options = new QVBoxLayout;
     options->addWidget(copy_);
     options->addWidget(load_);
+    options->addWidget(verifyAfter_);
     auto* layout = new QHBoxLayout(frame_);
     layout->addLayout(options);
     layout->addWidget(ok);
@@ -112,8 +138,13 @@ void FlashPanel::load()
         backToRest();
         return;
     }
-    link::FlashImageFile source(path);
-    const FlashStart started = write_->start(source);
+    // Loaded here rather than by the job, so that a verify compares with
+    // exactly the image that was written.
+    const protocol::FlashConversion image = link::FlashImageFile(path).load();
+    link::FlashMemorySource source(image.bytes());
+    const FlashStart started = image.ok() ? write_->start(source)
+                                          : FlashStart{FlashStart::Status::FileRefused,
+                                                       image.reason()};
     if (started.status == FlashStart::Status::FileRefused) {
         context_.dialogs.message(link::flashFileRefusedText(path, started.reason), product::title(),
                                  Dialogs::Icon::Critical, Dialogs::Buttons::Ok);
@@ -122,6 +153,7 @@ void FlashPanel::load()
     if (!started.started())
         return;
     sourcePath_ = path;
+    written_ = verifyAfter_->isChecked() ? image.bytes() : QByteArray();
     showStarted();
 }
 
@@ -157,7 +189,44 @@ void FlashPanel::writeEnded(Job::Outcome outcome, const QString& detail)
                                 ? QString()
                                 : link::flashWriteStoppedText(outcome, detail, write_->blocksDone(),
                                                               write_->bytesSent(), sourcePath_);
+    if (outcome == Job::Outcome::Finished && !written_.isEmpty()) {
+        startVerify();
+        return;
+    }
     showEnd(outcome, stopped);
+}
+
+// The read-back runs as part of the same operation: the wait cursor and
+// Cancel stay, and the bar starts again from block 0.
+void FlashPanel::startVerify()
+{
+    const FlashStart started = verify_->start(std::exchange(written_, QByteArray()));
+    if (!started.started()) {
+        context_.progress.operationEnded();
+        context_.dialogs.message(
+            tr("The image was written, but it could not be read back to verify it: the link "
+               "is no longer free."),
+            product::title(), Dialogs::Icon::Exclamation, Dialogs::Buttons::Ok);
+        backToRest();
+        return;
+    }
+    context_.progress.setProgress(0);
+    context_.progress.setProgressText(tr(" Verifying..."));
+}
+
+void FlashPanel::verifyEnded(Job::Outcome outcome, const QString& detail,
+                             const QList<protocol::ScreenDifference>& differences)
+{
+    context_.progress.operationEnded();
+    const bool verified = outcome == Job::Outcome::Finished && differences.isEmpty();
+    context_.dialogs.message(
+        verifyEndedText(outcome, detail, verify_->read().blocksDone(), differences),
+        product::title(),
+        verified ? Dialogs::Icon::Information
+                 : (outcome == Job::Outcome::Finished ? Dialogs::Icon::Critical
+                                                      : iconFor(outcome)),
+        Dialogs::Buttons::Ok);
+    backToRest();
 }
 
 // Every end leaves the window at rest the same way; only a finished
@@ -187,6 +256,7 @@ void FlashPanel::backToRest()
 void FlashPanel::cancelRunning()
 {
     read_->cancel();
+    verify_->cancel();
     write_->stopAndWaitOut();
     if (write_->isWaitingOut())
         context_.progress.setProgressText(tr(" Stopping..."));

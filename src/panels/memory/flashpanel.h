@@ -2,12 +2,14 @@
 
 #include "link/job.h"
 #include "panels/panelcontext.h"
+#include "protocol/flashscreens.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QRadioButton;
@@ -15,6 +17,7 @@ class QRadioButton;
 namespace lumivor::link {
 class FlashPartFile;
 class FlashRead;
+class FlashVerify;
 class FlashWrite;
 } // namespace lumivor::link
 
@@ -27,6 +30,10 @@ namespace lumivor::panels {
 // the block just finished, its percentage in the third status panel, and at
 // the end one message. It also holds the hidden box Text10, which shows the
 // running file offset of a write.
+//
+// With "Verify after writing" (chkVerify) a finished write is followed by a
+// read-back into memory, compared with the image the file gave; the one
+// message then says whether the flash holds it or which screens differ.
 class FlashPanel : public QObject
 {
     Q_OBJECT
@@ -50,6 +57,9 @@ private:
     void showProgress(int done, int total);
     void readEnded(link::Job::Outcome outcome, const QString& detail);
     void writeEnded(link::Job::Outcome outcome, const QString& detail);
+    void startVerify();
+    void verifyEnded(link::Job::Outcome outcome, const QString& detail,
+                     const QList<protocol::ScreenDifference>& differences);
     void showEnd(link::Job::Outcome outcome, const QString& stoppedText);
     void backToRest();
     void cancelRunning();
@@ -57,12 +67,20 @@ private:
     PanelContext context_;
     link::FlashRead* read_ = nullptr;
     link::FlashWrite* write_ = nullptr;
+    link::FlashVerify* verify_ = nullptr;
+    QByteArray written_; // the image of a write to be verified
     std::unique_ptr<link::FlashPartFile> partFile_;
     QString sourcePath_;
     QGroupBox* frame_ = nullptr;
     QRadioButton* copy_ = nullptr; // optFlashCopy
     QRadioButton* load_ = nullptr; // optFlashLoad
     QLineEdit* offset_ = nullptr;  // Text10
+    QCheckBox* verifyAfter_ = nullptr; // chkVerify
 };
+
+// The one message after a write was read back: verified, the screens that
+// differ, or why the read-back stopped (nothing of it is kept on disk).
+QString verifyEndedText(link::Job::Outcome outcome, const QString& detail, int blocksDone,
+                        const QList<protocol::ScreenDifference>& differences);
 
 } // namespace lumivor::panels
