@@ -1,6 +1,8 @@
 // The lumivor-cli executable against virtual controllers (kestrin-sim,
 // headless) over pseudo-terminals: one run per user path, and the exit
 // status when something is missing, cannot be read or cannot be written.
+#include "protocol/flashscreens.h"
+#include "protocol/picture.h"
 #include "simprocess.h"
 #include "testsuite.h"
 
@@ -34,7 +36,7 @@ struct CliRun
 // `inTheChild` in its process before it starts.
 CliRun runCli(const QStringList& arguments, const SimProcess& sim,
               const std::function<void(QProcess&)>& meanwhile = {},
-              const std::function<void()>& inTheChild = {})
+              const std::function<void()>& inTheChild = {}, int limitMs = 30'000)
 {
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -46,7 +48,7 @@ CliRun runCli(const QStringList& arguments, const SimProcess& sim,
     if (meanwhile && cli.waitForStarted())
         meanwhile(cli);
     CliRun run;
-    if (!cli.waitForFinished(30000)) {
+    if (!cli.waitForFinished(limitMs)) {
         cli.kill();
         cli.waitForFinished();
         return run;
@@ -255,4 +257,61 @@ private:
 };
 
 LUMIVOR_TEST(CliEndToEndTest)
+
+// The long run, with the CTest label "long" (CI runs it; ./test does not): a full
+// load and read-back over a real port at 115200, about a minute and a half.
+class CliFlashEndToEndTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // From pictures to the controller's screens: an image built by flash-build,
+    // written and read back (--verify) into a simulator whose flash cell at screen
+    // 7 is worn, so the verify names that screen; screen 20 recalled and stored
+    // again as 200 holds the picture's dithered conversion dot for dot (the
+    // simulator writes its flash back to its --flash file when it ends).
+    void aBuiltImageIsVerifiedAndRecalledDotForDot()
+    {
+        if (!qEnvironmentVariableIsSet("LUMIVOR_LONG_TESTS"))
+            QSKIP("the long run: ctest -L long");
+        QTemporaryDir dir;
+        const QString flash = dir.filePath("sim.fls");
+        const QString image = dir.filePath("built.fls");
+        QVERIFY(writeFile(flash, QByteArray(983040, '0')));
+        QImage picture(240, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 240; ++x)
+                picture.setPixel(x, y, qRgb(x, 255 - 4 * y, (x * y) % 256));
+        QVERIFY(picture.save(dir.filePath("ramp.png")));
+        QVERIFY(writeFile(dir.filePath("screens.txt"), "7 ramp.png\n20 ramp.png --dither\n"));
+
+        const int worn = 7 * 1920 + 100;
+        auto own = std::make_unique<SimProcess>(
+            QStringList{"--flash", flash, "--flash-fault", QString::number(worn)});
+        QVERIFY(own->isRunning());
+        const CliRun build =
+            runCli({"flash-build", dir.filePath("screens.txt"), "-o", image}, *own);
+        QVERIFY2(build.status == 0, qPrintable(build.out + build.err));
+        const QString port = QString::number(own->comNumber());
+        QCOMPARE(runCli({"baud", "115200", "-p", port}, *own).status, 0);
+        const QStringList fast{"-p", port, "--rate", "115200"};
+        const CliRun load = runCli(QStringList{"flash-load", image, "--verify", "--yes"} + fast,
+                                   *own, {}, {}, 150'000);
+        QCOMPARE(load.status, 10);
+        QVERIFY2(load.out.contains("differs from the image in screen 7 (1 byte)"),
+                 qPrintable(load.out));
+        QCOMPARE(runCli(QStringList{"screen-load", "20"} + fast, *own).status, 0);
+        QCOMPARE(runCli(QStringList{"screen-save", "200"} + fast, *own).status, 0);
+        own.reset(); // SIGTERM: the simulator writes its flash back
+
+        const QByteArray written = QByteArray::fromHex(fileContents(flash));
+        using namespace lumivor::protocol;
+        const QByteArray dithered =
+            packCanvas(convertCanvas(canvasFromPicture(picture, Qt::white), Conversion::Dithered));
+        QCOMPARE(written.mid(20 * 1920, 1920), dithered);
+        QCOMPARE(written.mid(200 * 1920, 1920), dithered);
+        QCOMPARE(differingScreens(written, QByteArray::fromHex(fileContents(image))).size(), 2);
+    }
+};
+
+LUMIVOR_TEST(CliFlashEndToEndTest)
 #include "tst_cli_end_to_end.moc"
