@@ -342,16 +342,17 @@ void PortSession::act()
 {
     if (request_.command == Command::Identify) {
         // Only a reply with "!" carries the controller's settings, as at Connect.
-        const std::optional<int> contrast = protocol::carriesSettings(reply_)
-                                                ? protocol::reportedContrast(reply_)
-                                                : std::nullopt;
+        // -1: no contrast reported.
+        const int contrast = protocol::carriesSettings(reply_)
+                                 ? protocol::reportedContrast(reply_).value_or(-1)
+                                 : -1;
         QJsonObject details{{QStringLiteral("reply"), reply_}};
         details.insert(QStringLiteral("contrast"),
-                       contrast ? QJsonValue(*contrast) : QJsonValue(QJsonValue::Null));
+                       contrast >= 0 ? QJsonValue(contrast) : QJsonValue(QJsonValue::Null));
         finish({ExitCode::Success,
                 tr("controller found: \"%1\"%2")
                     .arg(escapedText(reply_),
-                         contrast ? tr(", contrast %1").arg(*contrast) : QString()),
+                         contrast >= 0 ? tr(", contrast %1").arg(contrast) : QString()),
                 details});
         return;
     }
