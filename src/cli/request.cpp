@@ -7,6 +7,7 @@
 #include "protocol/rates.h"
 
 #include <QCommandLineParser>
+#include <QHash>
 #include <QRegularExpression>
 
 namespace lumivor::cli {
@@ -221,6 +222,22 @@ QString checkArgumentCount(const CommandName& command, const QStringList& argume
     }
 }
 
+// Two ports whose names give the same file ("/dev/a" and "/dev_a", say) would
+// write one backup over the other.
+QString sharedBackupFile(const Request& request)
+{
+    QHash<QString, QString> portOfFile;
+    for (const PortTarget& port : request.ports) {
+        const QString file = request.fileFor(port);
+        if (portOfFile.contains(file) && portOfFile.value(file) != port.name())
+            return tr("%1 and %2 would both be backed up into %3: give each port a file of "
+                      "its own")
+                .arg(portOfFile.value(file), port.name(), file);
+        portOfFile.insert(file, port.name());
+    }
+    return {};
+}
+
 QString checkCombination(const Request& request)
 {
     if (request.command == Command::FlashBuild && request.output.isEmpty())
@@ -239,6 +256,8 @@ QString checkCombination(const Request& request)
         !request.file.contains(QStringLiteral("{port}")))
         return tr("with several ports, put {port} in the file name so each controller gets its "
                   "own file (e.g. backup-{port}.fls)");
+    if (request.command == Command::FlashSave)
+        return sharedBackupFile(request);
     return {};
 }
 

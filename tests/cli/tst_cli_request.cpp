@@ -83,6 +83,8 @@ private Q_SLOTS:
                                   << "the rate must be one of";
         QTest::newRow("two backups into one file") << "flash-save b.fls -p 1,2"
                                                    << "put {port} in the file name";
+        QTest::newRow("two ports, one backup file") << "flash-save b-{port}.fls -p /dev/a -p /dev_a"
+                                                    << "would both be backed up into";
         QTest::newRow("a build with nowhere to go") << "flash-build m.txt"
                                                     << "-o IMAGE";
         QTest::newRow("a diff of one file") << "flash-diff a.fls"

@@ -1,9 +1,11 @@
 // lumivor-cli's command line: any bytes split at NULs into arguments. It is
 // read or refused with a reason, never half-read; an accepted request names
-// its ports and, for send, carries its bytes.
+// its ports, gives each port's backup a file of its own and, for send,
+// carries its bytes.
 #include "cli/request.h"
 #include "fuzzcheck.h"
 
+#include <QSet>
 #include <QStringList>
 
 using namespace lumivor::cli;
@@ -26,7 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(request.command == Command::Ports || !request.ports.isEmpty());
     if (request.command == Command::Send)
         FUZZ_CHECK(!request.bytes.isEmpty());
-    for (const PortTarget& port : request.ports)
-        FUZZ_CHECK(!port.name().isEmpty() && !request.fileFor(port).contains(QStringLiteral("{port}")));
+    // Each port named, and a backup of several ports never puts two into one file.
+    QSet<QString> names, files;
+    for (const PortTarget& port : request.ports) {
+        FUZZ_CHECK(!port.name().isEmpty());
+        names.insert(port.name());
+        files.insert(request.fileFor(port));
+    }
+    if (request.command == Command::FlashSave)
+        FUZZ_CHECK(files.size() == names.size());
     return 0;
 }
