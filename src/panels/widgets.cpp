@@ -1,12 +1,16 @@
 #include "panels/widgets.h"
 
 #include "link/linkservice.h"
+#include "protocol/picture.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -121,6 +125,29 @@ QLabel* makeLabel(const char* name, const QString& caption)
     auto* label = new QLabel(caption);
     label->setObjectName(QString::fromLatin1(name));
     return label;
+}
+
+QComboBox* makeConversionBox()
+{
+    const auto tr = [](const char* text) { return QCoreApplication::translate("PicturePanel", text); };
+    auto* box = new QComboBox;
+    box->setObjectName(QStringLiteral("cboConversion"));
+    box->addItem(tr("Exact (any colour but black)"), int(protocol::Conversion::Exact));
+    box->addItem(tr("Brightness threshold"), int(protocol::Conversion::Threshold));
+    box->addItem(tr("Dithered (photographs)"), int(protocol::Conversion::Dithered));
+    return box;
+}
+
+QSlider* makeThresholdSlider()
+{
+    auto* slider = new QSlider(Qt::Horizontal);
+    slider->setObjectName(QStringLiteral("sldThreshold"));
+    slider->setRange(1, 255);
+    slider->setValue(protocol::defaultThreshold);
+    slider->setToolTip(QCoreApplication::translate(
+        "PicturePanel", "Pixels darker than this become dark on the LCD"));
+    slider->setEnabled(false);
+    return slider;
 }
 
 // The bars' ranges keep the values inside the types, so the fallback is never taken.

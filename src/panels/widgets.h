@@ -12,7 +12,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QComboBox;
 class QScrollBar;
+class QSlider;
 
 namespace lumivor::link {
 class LinkService;
@@ -45,6 +47,13 @@ void sendOnClick(QAbstractButton* button, link::LinkService& link,
 
 // A label with its name.
 QLabel* makeLabel(const char* name, const QString& caption);
+
+// The picture conversion's choices, as the picture panel and the flash image
+// window both offer them: the rule (cboConversion, each item's data the
+// protocol::Conversion) and the threshold (sldThreshold, off until the
+// threshold rule is chosen; the caller wires that).
+QComboBox* makeConversionBox();
+QSlider* makeThresholdSlider();
 
 // The page a 0..7 scroll bar stands at, and the column of a 0..239 one.
 protocol::Page pageOf(const QScrollBar* bar);

@@ -108,17 +108,8 @@ void PicturePanel::setConversion(protocol::Conversion conversion, int threshold)
 
 QWidget* PicturePanel::buildConversionRow()
 {
-    conversion_ = new QComboBox;
-    conversion_->setObjectName(QStringLiteral("cboConversion"));
-    conversion_->addItem(tr("Exact (any colour but black)"), int(protocol::Conversion::Exact));
-    conversion_->addItem(tr("Brightness threshold"), int(protocol::Conversion::Threshold));
-    conversion_->addItem(tr("Dithered (photographs)"), int(protocol::Conversion::Dithered));
-    threshold_ = new QSlider(Qt::Horizontal);
-    threshold_->setObjectName(QStringLiteral("sldThreshold"));
-    threshold_->setRange(1, 255);
-    threshold_->setValue(protocol::defaultThreshold);
-    threshold_->setToolTip(tr("Pixels darker than this become dark on the LCD"));
-    threshold_->setEnabled(false);
+    conversion_ = makeConversionBox();
+    threshold_ = makeThresholdSlider();
     connect(conversion_, &QComboBox::currentIndexChanged, this, [this] {
         threshold_->setEnabled(conversion() == protocol::Conversion::Threshold);
         showPreview();

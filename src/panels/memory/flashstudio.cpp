@@ -241,16 +241,8 @@ QGroupBox* FlashStudio::buildImportFrame()
     import_ = makeFrame("fraImport", tr("On the LCD"));
     importView_ = new LcdView;
     importView_->setObjectName(QStringLiteral("picImport"));
-    conversion_ = new QComboBox;
-    conversion_->setObjectName(QStringLiteral("cboConversion"));
-    conversion_->addItem(tr("Exact (any colour but black)"), int(protocol::Conversion::Exact));
-    conversion_->addItem(tr("Brightness threshold"), int(protocol::Conversion::Threshold));
-    conversion_->addItem(tr("Dithered (photographs)"), int(protocol::Conversion::Dithered));
-    threshold_ = new QSlider(Qt::Horizontal);
-    threshold_->setObjectName(QStringLiteral("sldThreshold"));
-    threshold_->setRange(1, 255);
-    threshold_->setValue(protocol::defaultThreshold);
-    threshold_->setEnabled(false);
+    conversion_ = makeConversionBox();
+    threshold_ = makeThresholdSlider();
     connect(conversion_, &QComboBox::currentIndexChanged, this, [this] {
         threshold_->setEnabled(conversion_->currentData().toInt() ==
                                int(protocol::Conversion::Threshold));
@@ -295,20 +287,28 @@ void FlashStudio::newImage()
         takeImage(FlashScreens(), QString());
 }
 
-void FlashStudio::openImage()
+// A .fls the operator chooses, and its path; nothing when the dialog was
+// cancelled or the file refused (with its reason shown).
+std::optional<std::pair<FlashScreens, QString>> FlashStudio::chooseImage()
 {
-    if (!mayDropEdits())
-        return;
     const QString path = context_.dialogs.openFileName(QString::fromLatin1(fileFilter));
     if (path.isEmpty())
-        return;
+        return std::nullopt;
     const protocol::FlashConversion loaded = link::FlashImageFile(path).load();
     if (!loaded.ok()) {
         tell(tr("%1 cannot be opened as a flash image: %2").arg(path, loaded.reason()),
              Dialogs::Icon::Critical);
-        return;
+        return std::nullopt;
     }
-    takeImage(*FlashScreens::fromImage(loaded.bytes()), path);
+    return std::pair{*FlashScreens::fromImage(loaded.bytes()), path};
+}
+
+void FlashStudio::openImage()
+{
+    if (!mayDropEdits())
+        return;
+    if (const auto chosen = chooseImage())
+        takeImage(chosen->first, chosen->second);
 }
 
 bool FlashStudio::save()
@@ -464,17 +464,11 @@ void FlashStudio::putScreen(int screen, const QByteArray& bytes)
 
 void FlashStudio::compareWith()
 {
-    const QString path = context_.dialogs.openFileName(QString::fromLatin1(fileFilter));
-    if (path.isEmpty())
+    const auto chosen = chooseImage();
+    if (!chosen)
         return;
-    const protocol::FlashConversion loaded = link::FlashImageFile(path).load();
-    if (!loaded.ok()) {
-        tell(tr("%1 cannot be opened as a flash image: %2").arg(path, loaded.reason()),
-             Dialogs::Icon::Critical);
-        return;
-    }
-    compared_ = FlashScreens::fromImage(loaded.bytes());
-    comparedPath_ = path;
+    compared_ = chosen->first;
+    comparedPath_ = chosen->second;
     showDifferences();
     showSelected();
 }

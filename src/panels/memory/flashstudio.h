@@ -64,6 +64,7 @@ private:
     bool mayDropEdits();
     void newImage();
     void openImage();
+    std::optional<std::pair<protocol::FlashScreens, QString>> chooseImage();
     bool save();
     bool saveAs();
     bool saveTo(const QString& path);
