@@ -250,16 +250,19 @@ void FlashPanel::backToRest()
     context_.link.monitor().startPolling();
 }
 
-// A write the operator stops waits until the controller has left its flash
-// write, so the next command does not become flash data; a second Cancel
-// stops it at once.
 void FlashPanel::cancelRunning()
 {
-    read_->cancel();
-    verify_->cancel();
-    write_->stopAndWaitOut();
-    if (write_->isWaitingOut())
-        context_.progress.setProgressText(tr(" Stopping..."));
+    cancelFlashJobs(*read_, *verify_, *write_, context_.progress);
+}
+
+void cancelFlashJobs(link::FlashRead& read, link::FlashVerify& verify, link::FlashWrite& write,
+                     ProgressView& progress)
+{
+    read.cancel();
+    verify.cancel();
+    write.stopAndWaitOut();
+    if (write.isWaitingOut())
+        progress.setProgressText(FlashPanel::tr(" Stopping..."));
 }
 
 } // namespace lumivor::panels

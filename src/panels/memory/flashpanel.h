@@ -83,4 +83,10 @@ private:
 QString verifyEndedText(link::Job::Outcome outcome, const QString& detail, int blocksDone,
                         const QList<protocol::ScreenDifference>& differences);
 
+// Cancel of whichever flash job runs: a write waits until the controller has
+// left its flash write, so the next command does not become flash data (a
+// second Cancel stops it at once), and the progress says so meanwhile.
+void cancelFlashJobs(link::FlashRead& read, link::FlashVerify& verify, link::FlashWrite& write,
+                     ProgressView& progress);
+
 } // namespace lumivor::panels

@@ -618,15 +618,9 @@ void FlashStudio::endTransfer(const QString& text, Dialogs::Icon icon)
     context_.link.monitor().startPolling();
 }
 
-// As the flash panel's: a write waits until the controller has left its
-// flash write; a second Cancel stops it at once.
 void FlashStudio::cancelTransfer()
 {
-    read_->cancel();
-    verify_->cancel();
-    write_->stopAndWaitOut();
-    if (write_->isWaitingOut())
-        context_.progress.setProgressText(tr(" Stopping..."));
+    cancelFlashJobs(*read_, *verify_, *write_, context_.progress);
 }
 
 bool FlashStudio::transferRunning() const
