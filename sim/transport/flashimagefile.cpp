@@ -1,4 +1,5 @@
 #include "transport/flashimagefile.h"
+#include "transport/exclusivefile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -93,12 +94,7 @@ bool writeFlashImageFile(const std::string& path, const Flash& flash, std::strin
     {
     };
     const bool targetExists = ::stat(target.c_str(), &existing) == 0;
-    struct stat oldPart
-    {
-    };
-    if (::lstat(part.c_str(), &oldPart) == 0 && S_ISREG(oldPart.st_mode))
-        ::unlink(part.c_str()); // left by an earlier run that died
-    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    const int fd = createExclusively(part, 0666);
     if (fd < 0) {
         error = part + " cannot be created: " + systemWords();
         return false;
@@ -107,8 +103,8 @@ bool writeFlashImageFile(const std::string& path, const Flash& flash, std::strin
     text.reserve(kFlashSize * 2);
     for (int block = 0; block < kFlashBlockCount; ++block)
         text += flash.hexBlock(block);
-    bool ok = writeAll(fd, text) && (!targetExists || ::fchmod(fd, existing.st_mode & 07777) == 0) &&
-              ::fsync(fd) == 0;
+    bool ok = writeAll(fd, text) &&
+              (!targetExists || ::fchmod(fd, existing.st_mode & 07777) == 0) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok && ::rename(part.c_str(), target.c_str()) == 0)
         return true;

@@ -1,4 +1,5 @@
 #include "transport/portlink.h"
+#include "transport/exclusivefile.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -70,28 +71,9 @@ std::string readLink(const fs::path& path)
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
 }
 
-
 fs::path linkPath(const fs::path& directory, int number)
 {
     return directory / ("com" + std::to_string(number));
-}
-
-// Creates a file that was not there, never through a link; a plain file left
-// under the name by an earlier process of the same id is replaced.
-int createExclusively(const fs::path& path)
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0 || errno != EEXIST || attempt > 0)
-            return fd;
-        struct stat leftover
-        {
-        };
-        if (lstat(path.c_str(), &leftover) != 0 || !S_ISREG(leftover.st_mode) ||
-            unlink(path.c_str()) != 0)
-            return -1;
-    }
-    return -1;
 }
 
 // "<pid> <start time>": the process id, and when that process started, so
@@ -117,7 +99,7 @@ bool ownerGone(const PortLink::Owner& owner)
 bool writeOwnerFile(const fs::path& ownerFile, std::string& error)
 {
     const fs::path temporary = ownerFile.string() + ".new" + std::to_string(getpid());
-    const int fd = createExclusively(temporary);
+    const int fd = createExclusively(temporary, 0644);
     const std::string text = ownerText();
     const bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
     const int writeError = errno;
@@ -197,7 +179,8 @@ std::optional<PortLink::Owner> PortLink::readOwner(const fs::path& ownerFile)
         rest.pop_back();
     if (rest.empty())
         return owner;
-    if (rest.size() < 2 || rest[0] != ' ' || rest.find_first_not_of("0123456789", 1) != std::string::npos)
+    if (rest.size() < 2 || rest[0] != ' ' ||
+        rest.find_first_not_of("0123456789", 1) != std::string::npos)
         return std::nullopt;
     owner.startTime = std::strtoull(rest.c_str() + 1, nullptr, 10);
     return owner;
